@@ -1,0 +1,80 @@
+#include "contacts/contact_packet.h"
+
+#include "control/recognition_context.h"
+#include "platform/clock.h"
+#include "platform/console.h"
+#include "platform/serial.h"
+
+namespace {
+
+// The deadline check: 1 while the clock is before the deadline. The difference is
+// taken as signed so that a deadline past the clock's wrap still lies ahead.
+int checkInTime(PacketDeadline& state) {
+  state.inTime = static_cast<int32_t>(clockMillis() - state.deadline) < 0 ? 1 : 0;
+  return state.inTime;
+}
+
+// Takes the next byte, polling until one arrives or the deadline passes; the byte
+// only counts while state.inTime is 1.
+int waitForByte(PacketDeadline& state) {
+  do {
+    state.lastByte = serialTakeByte(kContactPort);
+    if (state.lastByte >= 0) break;
+  } while (checkInTime(state));
+  return state.lastByte;
+}
+
+uint16_t readWord(PacketDeadline& state) {
+  uint16_t word = 0;
+  int byte = waitForByte(state);
+  if (state.inTime) word = static_cast<uint16_t>(byte << 8);
+  byte = waitForByte(state);
+  if (state.inTime) word = static_cast<uint16_t>(word | byte);
+  return word;
+}
+
+enum class Attempt { kAccepted, kRejected, kTimedOut };
+
+Attempt readOneReply(ContactPacket& packet, PacketDeadline& state) {
+  state.deadline = clockMillis() + kPacketTimeoutMs;
+  serialSendByte(kContactPort, kRequestByte);
+
+  uint16_t word = 0;
+  while (word != kHeaderWord && checkInTime(state)) word = readWord(state);
+
+  // A controller should send at most six groups. Any beyond the packet's room are
+  // read and dropped, and the reply is then refused like a bad checksum.
+  bool overflowed = false;
+  packet.count = 0;
+  while (word != kTerminatorWord && checkInTime(state)) {
+    word = readWord(state);
+    if (!state.inTime || word == kTerminatorWord) continue;
+    if (packet.count < kPacketSlots)
+      packet.slots[packet.count++] = word;
+    else
+      overflowed = true;
+  }
+
+  const uint16_t checksum = readWord(state);
+  if (!state.inTime) return Attempt::kTimedOut;
+  int32_t sum = 0;  // the plain sum: six words cannot overflow it
+  for (int slot = 0; slot < packet.count; ++slot) sum += packet.slots[slot];
+  return sum == checksum && !overflowed ? Attempt::kAccepted : Attempt::kRejected;
+}
+
+}  // namespace
+
+void readContactPacket(RecognitionContext& context) {
+  for (;;) {
+    switch (readOneReply(context.packet, context.deadline)) {
+      case Attempt::kAccepted:
+        return;
+      case Attempt::kTimedOut:
+        consolePrint("error in packet: routine TIMED OUT\n");
+        consoleReadChar();
+        break;
+      case Attempt::kRejected:
+        break;
+    }
+  }
+}

@@ -1,0 +1,3 @@
+#include "control/program.h"
+
+int main() { return signgloveMain(); }

@@ -1,0 +1,22 @@
+#include <unistd.h>
+
+#include <cstdarg>
+#include <cstdio>
+
+#include "platform/console.h"
+
+void consolePrint(const char* format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  std::vprintf(format, arguments);
+  va_end(arguments);
+  std::fflush(stdout);
+}
+
+// A terminal is cleared and homed; anything else gets a form feed between pages.
+void consoleClear() {
+  std::fputs(isatty(STDOUT_FILENO) ? "\x1b[H\x1b[2J" : "\f", stdout);
+  std::fflush(stdout);
+}
+
+int consoleReadChar() { return std::getchar(); }

@@ -1,0 +1,105 @@
+// The simulation backend of the platform layer: every operation acts on the virtual
+// world and costs a little virtual time (see timing.h).
+
+#include <cstdarg>
+#include <cstdio>
+
+#include "platform/clock.h"
+#include "platform/console.h"
+#include "platform/glove_library.h"
+#include "platform/serial.h"
+#include "simulator/timing.h"
+#include "simulator/world.h"
+
+namespace {
+
+constexpr int kOnlyPort = 0;
+
+int portSetting(int port) {
+  worldAdvance(kSerialSetupCallMicros);
+  return port == kOnlyPort && world.portOpen ? 0 : -1;
+}
+
+}  // namespace
+
+int serialOpen(int port, int, int) {
+  worldAdvance(kSerialSetupCallMicros);
+  if (port != kOnlyPort || world.scenario->serialFails) return -1;
+  world.portOpen = true;
+  return 0;
+}
+
+int serialSetBaud(int port, int) { return portSetting(port); }
+
+int serialSetLine(int port, int, int, int) { return portSetting(port); }
+
+int serialClose(int port) {
+  const int result = portSetting(port);
+  world.portOpen = false;
+  return result;
+}
+
+int serialSendByte(int port, int byte) {
+  worldAdvance(kSerialByteCallMicros);
+  if (port != kOnlyPort || !world.portOpen) return -1;
+  worldSendByte(static_cast<uint8_t>(byte));
+  return 0;
+}
+
+int serialTakeByte(int port) {
+  worldAdvance(kSerialByteCallMicros);
+  if (port != kOnlyPort || !world.portOpen) return -1;
+  return worldTakeByte();
+}
+
+uint32_t clockMillis() {
+  worldAdvance(kClockReadMicros);
+  return static_cast<uint32_t>(world.scenario->clockStartMs + static_cast<uint64_t>(world.nowMicros / 1000));
+}
+
+void consolePrint(const char* format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  va_list measuring;
+  va_copy(measuring, arguments);
+  const int length = std::vsnprintf(nullptr, 0, format, measuring);
+  va_end(measuring);
+  std::string text(length > 0 ? static_cast<size_t>(length) : 0, '\0');
+  if (length > 0) std::vsnprintf(text.data(), text.size() + 1, format, arguments);
+  va_end(arguments);
+  worldAdvance(kConsoleWriteMicros);
+  worldWrite(text);
+}
+
+void consoleClear() {
+  worldAdvance(kConsoleClearMicros);
+  worldClear();
+}
+
+int consoleReadChar() {
+  worldAdvance(kConsoleWriteMicros);
+  if (world.keysWaiting == 0) {
+    const std::vector<Event>& events = world.scenario->events;
+    size_t next = world.nextEvent;
+    while (next < events.size() && events[next].kind != EventKind::kEnter) ++next;
+    if (next == events.size()) throw SimulationStopped{"the program waits for a key that the scenario never types"};
+    worldAdvanceTo(events[next].atMicros);
+  }
+  --world.keysWaiting;
+  return '\n';
+}
+
+int gloveLibraryInit() {
+  worldAdvance(kGloveLibraryCallMicros);
+  return world.scenario->gloveAbsent ? 0 : 1;
+}
+
+void gloveLibrarySetMouseState(int, int) { worldAdvance(kGloveLibraryCallMicros); }
+
+void gloveLibraryClose() { worldAdvance(kGloveLibraryCallMicros); }
+
+const GloveRecord* gloveLibraryRecord() {
+  worldAdvance(kGloveRecordReadMicros);
+  worldRefreshGlove();
+  return &world.record;
+}
