@@ -1,0 +1,144 @@
+// Recognition costs: the handshape tree and the movement tests per call, and how much
+// virtual time sampling covers and how fast the virtual world runs against the wall clock.
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "control/recognition_context.h"
+#include "platform/serial.h"
+#include "recognition/handshape.h"
+#include "recognition/movement_classifier.h"
+#include "simulator/demo.h"
+#include "simulator/script.h"
+#include "simulator/simulation.h"
+#include "simulator/world.h"
+
+namespace {
+
+using Contexts = std::vector<std::unique_ptr<RecognitionContext>>;
+
+// A held hand: bends T I M R L, second angle, the packet's groups, and what it is.
+struct Hand {
+  float bends[5];
+  float angle2;
+  std::vector<int32_t> groups;
+  HandshapeCode expected;
+};
+
+const Hand kHands[] = {
+    {{60, 60, 60, 60, 60}, 30, {0x001C}, kRound},        {{60, 30, 1, 1, 1}, 30, {0x0018, 0x0C00}, kOkay},
+    {{60, 1, 60, 60, 60}, 30, {0x0016}, kPoint},          {{60, 1, 60, 60, 60}, 30, {0x0014}, kPerth},
+    {{60, 1, 1, 60, 60}, -35, {0x0013, 0x000C}, kLetterN}, {{60, 1, 1, 1, 60}, -45, {0x0011, 0x000E}, kLetterM},
+    {{60, 1, 1, 1, 1}, 30, {}, kFour},                    {{20, 1, 1, 1, 1}, 30, {0x000F}, kFlat},
+    {{25, 25, 25, 25, 25}, 30, {}, kBall},                {{1, 1, 60, 60, 1}, 30, {0x3000}, kLove},
+    {{20, 50, 30, 30, 30}, 30, {}, kHandshapeNone},
+};
+
+void BM_ClassifyHandshape(benchmark::State& state) {
+  Contexts contexts;
+  for (const Hand& hand : kHands) {
+    auto& context = *contexts.emplace_back(std::make_unique<RecognitionContext>());
+    for (int finger = 0; finger < 5; ++finger) context.window.channel[kChannelThumb + finger][0] = hand.bends[finger];
+    context.window.channel[kChannelOrient2][0] = hand.angle2;
+    for (int32_t group : hand.groups) context.packet.slots[context.packet.count++] = group;
+    if (classifyHandshape(context) != hand.expected) return state.SkipWithError("a hand is not classified as meant");
+  }
+  size_t next = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(classifyHandshape(*contexts[next]));
+    next = next + 1 == contexts.size() ? 0 : next + 1;
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_ClassifyHandshape);
+
+// A track moving from (x, y, z) by (dx, dy, dz) over every sample, fingers and angles steady.
+void fillTrack(MovementTrack& track, float dx, float dy, float dz) {
+  for (int sample = 0; sample < kTrackSamples; ++sample) {
+    const float at = static_cast<float>(sample) / (kTrackSamples - 1);
+    track.channel[kChannelX][sample] = 100 + dx * at;
+    track.channel[kChannelY][sample] = 300 + dy * at;
+    track.channel[kChannelZ][sample] = 500 + dz * at;
+    track.channel[kChannelOrient3][sample] = -120;  // below 100 throughout: no wrist roll
+    track.channel[kChannelOrient2][sample] = 30 + 40 * at;
+    for (int finger = 0; finger < 5; ++finger) track.channel[kChannelThumb + finger][sample] = 30;
+  }
+}
+
+void BM_ClassifyMovement(benchmark::State& state) {
+  struct Path {
+    float dx, dy, dz;
+    MovementCode expected;
+  };
+  const Path paths[] = {{200, 0, 0, kLeftToRight}, {0, 0, -120, kTowardBody},   {300, -300, 120, kAwayRightDown},
+                        {0, -200, 0, kDown},       {300, 300, 120, kAwayRightUp}, {40, 40, 40, kMovementNone}};
+  Contexts contexts;
+  for (const Path& path : paths) {
+    auto& context = *contexts.emplace_back(std::make_unique<RecognitionContext>());
+    fillTrack(context.track, path.dx, path.dy, path.dz);
+    if (classifyMovement(context) != path.expected) return state.SkipWithError("a track is not classified as meant");
+  }
+  size_t next = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(classifyMovement(*contexts[next]));
+    next = next + 1 == contexts.size() ? 0 : next + 1;
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_ClassifyMovement);
+
+// A long scenario: the demo's words signed over and over, touching pads on the way.
+std::string longScript() {
+  std::string script = "calibrate\nwait 500\n";
+  for (int round = 0; round < 100; ++round)
+    for (const char* word : {"welcome", "to", "my", "presentation", "I", "hope", "this/the", "proves", "concept"})
+      script += std::string("sign ") + word + "\n";
+  return script + "wait 1000\n";
+}
+
+// Sampling in the virtual world: virtual time per window, virtual seconds per wall second.
+void BM_TakeWindowVirtualTime(benchmark::State& state) {
+  Scenario scenario;
+  ScriptError error;
+  if (!compileScript(longScript(), scenario, error)) return state.SkipWithError(error.message.c_str());
+  const auto context = std::make_unique<RecognitionContext>();
+  const auto restart = [&] {
+    worldStart(scenario, {});
+    serialOpen(kContactPort, 1024, 1024);
+  };
+  restart();
+  int64_t virtualMicros = 0;
+  for (auto _ : state) {
+    if (world.nowMicros > scenario.endMicros) {  // keep well clear of the world's stop
+      state.PauseTiming();
+      restart();
+      state.ResumeTiming();
+    }
+    const int64_t before = world.nowMicros;
+    benchmark::DoNotOptimize(takeWindow(*context));
+    virtualMicros += world.nowMicros - before;
+  }
+  const double total = static_cast<double>(virtualMicros);
+  state.counters["virtual_us_per_window"] = benchmark::Counter(total, benchmark::Counter::kAvgIterations);
+  state.counters["virtual_s_per_wall_s"] = benchmark::Counter(total / 1e6, benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_TakeWindowVirtualTime)->UseRealTime();
+
+// The whole program on the demo: virtual seconds per wall second end to end.
+void BM_RunDemo(benchmark::State& state) {
+  Scenario scenario;
+  ScriptError error;
+  if (!compileScript(kDemoScript, scenario, error)) return state.SkipWithError(error.message.c_str());
+  double virtualSeconds = 0;
+  for (auto _ : state) {
+    if (runSimulation(scenario).exitStatus != 0) return state.SkipWithError("the demo did not end by itself");
+    virtualSeconds += static_cast<double>(world.nowMicros) / 1e6;
+  }
+  state.counters["virtual_s_per_wall_s"] = benchmark::Counter(virtualSeconds, benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_RunDemo)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+}  // namespace

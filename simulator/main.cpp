@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -51,6 +52,7 @@ and sign include their own waits).
   hold SHAPE [MS]             take a handshape (round, okay, point, ...) and hold it
   move MOVEMENT [MS]          perform a movement (leftToRight, rollWrists, ...)
   sign WORD                   sign a word (welcome, to, my, ..., concept)
+  rest [MS]                   relax the hand (no handshape) in front of the body
   noise AMOUNT [BENDS]        jitter position and angle readings by up to AMOUNT,
                               bends by up to BENDS (default 0); noise 0 turns it off
 Start-up conditions, before the first wait: serial fails, glove absent, clock MS.

@@ -265,6 +265,13 @@ bool compileLine(Compiler& compiler, const Line& line) {
       return false;
     signerMove(builder, args[0], ms);
     compiler.waited = true;
+  } else if (action == "rest") {
+    int64_t ms = kDefaultHoldMs;
+    if (!arguments(compiler, line, 0, 1) ||
+        (args.size() == 1 && !wholeInRange(compiler, line, args[0], 0, kLongestWaitMs, "a number of milliseconds", ms)))
+      return false;
+    signerRest(builder, ms);
+    compiler.waited = true;
   } else if (action == "sign") {
     if (!arguments(compiler, line, 1, 1)) return false;
     if (!signerKnowsWord(args[0])) return fail(compiler, line, "no sign for " + quoted(args[0]));

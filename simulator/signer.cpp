@@ -194,17 +194,29 @@ void movePath(ScenarioBuilder& builder, const PathRealisation& path, int64_t dur
   builderWait(builder, micros);
 }
 
-// The wrist roll: the third angle turns far past 100 while the second turns back, so
-// that neither breaks the roll's run of samples.
-constexpr float kRollOrient3Turn = 900;
-constexpr float kRollOrient2Turn = -300;
+// The wrist roll: the third angle turns past 100 and back while the second angle turns
+// the other way and back. Turning back matters: with the third angle left at 100 or
+// more, any later movement long enough would read as a roll too. The roll test needs
+// eight samples of the outward turn; jitter on the still samples before it may cost
+// two more, so the outward turn lasts twelve sample periods. The way back is quicker,
+// so that the whole roll fits the movement track.
+constexpr float kRollTurnPerPeriod = kWindowTravel / 2;
+constexpr int kRollOutPeriods = 12;
+constexpr int kRollBackPeriods = 4;
+constexpr float kRollOrient2Share = -1.0f / 3;  // the second angle turns a third as far, the other way
 
 void rollWrists(ScenarioBuilder& builder, int64_t durationMs) {
-  const int64_t micros = durationMs > 0 ? durationMs * kMicrosPerMilli
-                                        : durationFor(kRollOrient3Turn, periodNow(builder));
-  builderRamp(builder, kGloveOrient3, builder.pose[kGloveOrient3] + kRollOrient3Turn, micros);
-  builderRamp(builder, kGloveOrient2, builder.pose[kGloveOrient2] + kRollOrient2Turn, micros);
-  builderWait(builder, micros);
+  const int64_t period = periodNow(builder);
+  const int64_t total = durationMs > 0 ? durationMs * kMicrosPerMilli : (kRollOutPeriods + kRollBackPeriods) * period;
+  const int64_t out = total * kRollOutPeriods / (kRollOutPeriods + kRollBackPeriods);
+  const float turn = kRollTurnPerPeriod * static_cast<float>(out) / static_cast<float>(period);
+  const float orient3 = builder.pose[kGloveOrient3], orient2 = builder.pose[kGloveOrient2];
+  builderRamp(builder, kGloveOrient3, orient3 + turn, out);
+  builderRamp(builder, kGloveOrient2, orient2 + turn * kRollOrient2Share, out);
+  builderWait(builder, out);
+  builderRamp(builder, kGloveOrient3, orient3, total - out);
+  builderRamp(builder, kGloveOrient2, orient2, total - out);
+  builderWait(builder, total - out);
 }
 
 // The finger wave (bend, straighten, bend) is only looked for while the third angle is
@@ -217,8 +229,10 @@ constexpr float kSlowTurnPerMilli = 0.5f;
 // and it records from the first moving window. Rising by 2.75 a sample period does
 // that wherever the windows fall: a window that holds the start of the rise is still
 // unless its first two samples already differ, and later windows rise 5 or more.
+// Each phase lasts six sample periods, so that one whole window always falls inside
+// it and sees it move (a window and the worst offset of the windows: five periods).
 constexpr float kWaveRisePerPeriod = 2.75f;
-constexpr float kWaveSwing = 12;
+constexpr int kWavePhasePeriods = 6;
 constexpr int kWavePhases = 3;  // up, down, up
 
 void turnForFingerWave(ScenarioBuilder& builder) {
@@ -231,14 +245,14 @@ void turnForFingerWave(ScenarioBuilder& builder) {
 
 void fingerWave(ScenarioBuilder& builder, int64_t durationMs) {
   turnForFingerWave(builder);
-  const int64_t phaseMicros =
-      durationMs > 0 ? durationMs * kMicrosPerMilli / kWavePhases
-                     : static_cast<int64_t>(kWaveSwing / kWaveRisePerPeriod * static_cast<float>(periodNow(builder)));
+  const int64_t period = periodNow(builder);
+  const int64_t phaseMicros = durationMs > 0 ? durationMs * kMicrosPerMilli / kWavePhases : kWavePhasePeriods * period;
+  const float swing = kWaveRisePerPeriod * static_cast<float>(phaseMicros) / static_cast<float>(period);
   for (int phase = 0; phase < kWavePhases; ++phase) {
-    const float swing = phase % 2 == 0 ? kWaveSwing : -kWaveSwing;
+    const float step = phase % 2 == 0 ? swing : -swing;
     for (int channel = kGloveIndex; channel <= kGloveLittle; ++channel) {
       const auto finger = static_cast<GloveChannel>(channel);
-      builderRamp(builder, finger, std::clamp(builder.pose[finger] + swing, 0.0f, 255.0f), phaseMicros);
+      builderRamp(builder, finger, std::clamp(builder.pose[finger] + step, 0.0f, 255.0f), phaseMicros);
     }
     builderWait(builder, phaseMicros);
   }
@@ -299,13 +313,15 @@ void returnToNeutral(ScenarioBuilder& builder) {
   builderWait(builder, micros);
 }
 
-void rest(ScenarioBuilder& builder) {
+// The hand relaxes (a finger move, so that every program window sees it), stays so
+// long enough for a movement recording to end, and the arm goes back to neutral.
+void rest(ScenarioBuilder& builder, int64_t restMs) {
   if (!atRest(builder)) {
-    takeShapeAtOnce(builder, kRest);
+    moveToShape(builder, kRest, kShapeMoveMs * kMicrosPerMilli);
     builderWait(builder, kClosingHoldMs * kMicrosPerMilli);
   }
   returnToNeutral(builder);
-  builderWait(builder, kRestMs * kMicrosPerMilli);
+  builderWait(builder, restMs * kMicrosPerMilli);
 }
 
 void setPosition(ScenarioBuilder& builder, const Position& position) {
@@ -375,7 +391,7 @@ void signerSign(ScenarioBuilder& builder, std::string_view word) {
   for (const SignRealisation& candidate : kSigns)
     if (word == candidate.word) sign = &candidate;
 
-  if (!atRest(builder)) rest(builder);
+  if (!atRest(builder)) rest(builder, kRestMs);
   if (sign->movement && std::string_view(sign->movement) == "fingersIncDecInc") turnForFingerWave(builder);
 
   takeShapeAtOnce(builder, *findHandshape(sign->start));
@@ -386,5 +402,7 @@ void signerSign(ScenarioBuilder& builder, std::string_view word) {
     moveToShape(builder, *findHandshape(sign->closing), kShapeMoveMs * kMicrosPerMilli);
     builderWait(builder, kClosingHoldMs * kMicrosPerMilli);
   }
-  rest(builder);
+  rest(builder, kRestMs);
 }
+
+void signerRest(ScenarioBuilder& builder, int64_t restMs) { rest(builder, restMs); }

@@ -28,6 +28,10 @@ bool signerKnowsMovement(std::string_view name);
 // from the sample timing), then holds still at its end.
 void signerMove(ScenarioBuilder& builder, std::string_view name, int64_t durationMs);
 
+// Relaxes the hand into a pose that names no handshape, the arm back in front of the
+// body, and stays so for restMs.
+void signerRest(ScenarioBuilder& builder, int64_t restMs);
+
 // True when the signer knows the sign for this word.
 bool signerKnowsWord(std::string_view word);
 

@@ -1,0 +1,105 @@
+# The simulator's command line, run as a whole program:
+#   cmake -DSIM=<signglove-sim> -DSCENARIOS=<tests/scenarios> -P tests/sim_cli_test.cmake
+
+if(NOT SIM OR NOT EXISTS "${SIM}")
+  message(FATAL_ERROR "SIM must name the signglove-sim executable (got '${SIM}')")
+endif()
+
+set(work "${CMAKE_CURRENT_BINARY_DIR}/sim_cli")
+file(REMOVE_RECURSE "${work}")
+file(MAKE_DIRECTORY "${work}")
+
+# Runs the simulator with the given arguments; INPUT names a file for standard input.
+# Leaves the exit status, standard output and standard error in rc, out and err.
+function(run_sim)
+  cmake_parse_arguments(PARSE_ARGV 0 run "" "INPUT" "")
+  set(input)
+  if(run_INPUT)
+    set(input INPUT_FILE "${run_INPUT}")
+  endif()
+  execute_process(COMMAND "${SIM}" ${run_UNPARSED_ARGUMENTS} ${input}
+    RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE error TIMEOUT 60)
+  set(rc "${result}" PARENT_SCOPE)
+  set(out "${output}" PARENT_SCOPE)
+  set(err "${error}" PARENT_SCOPE)
+endfunction()
+
+function(expect what actual expected)
+  if(NOT "${actual}" STREQUAL "${expected}")
+    message(FATAL_ERROR "${what}: expected [${expected}], got [${actual}]\nstdout: [${out}]\nstderr: [${err}]")
+  endif()
+endfunction()
+
+function(expect_match what actual pattern)
+  if(NOT "${actual}" MATCHES "${pattern}")
+    message(FATAL_ERROR "${what}: [${actual}] does not match [${pattern}]\nstdout: [${out}]\nstderr: [${err}]")
+  endif()
+endfunction()
+
+set(usage_pattern "^usage: signglove-sim ")
+
+# Help: exit 0, the script language on standard output.
+run_sim(--help)
+expect("--help exit status" "${rc}" 0)
+expect_match("--help text" "${out}" "wait MS")
+expect_match("--help text" "${out}" "serial fails")
+
+# Usage errors: exit 2 with a usage line.
+foreach(arguments "" "a.sg;b.sg" "--bogus" "--realtime;--fast;x.sg" "--demo;x.sg")
+  run_sim(${arguments})
+  expect("exit status for arguments [${arguments}]" "${rc}" 2)
+  expect_match("stderr for arguments [${arguments}]" "${err}" "${usage_pattern}")
+  expect("stdout for arguments [${arguments}]" "${out}" "")
+endforeach()
+
+# A missing file: exit 2, naming the file.
+run_sim("${work}/missing.sg")
+expect("missing file exit status" "${rc}" 2)
+expect_match("missing file stderr" "${err}" "cannot read ${work}/missing.sg")
+
+# A bad script: exit 2, FILE:LINE: message, nothing run.
+set(bad "${work}/bad.sg")
+file(WRITE "${bad}" "wait 10\njump 3\ncalibrate\n")
+run_sim("${bad}")
+expect("bad script exit status" "${rc}" 2)
+expect("bad script stderr" "${err}" "${bad}:2: unknown action 'jump'\n")
+expect("bad script stdout" "${out}" "")
+
+# Comments, blank lines and CRLF line ends count as lines; the error names its argument.
+set(bad_argument "${work}/bad_argument.sg")
+file(WRITE "${bad_argument}" "# a comment\r\n\r\nwait 10   # fine\r\nwait soon\r\n")
+run_sim("${bad_argument}")
+expect("bad argument exit status" "${rc}" 2)
+expect("bad argument stderr" "${err}"
+  "${bad_argument}:4: 'soon' is not a number of milliseconds (a whole number from 0 to 86400000)\n")
+
+# A bad script on standard input is reported as stdin.
+run_sim(- INPUT "${bad}")
+expect("bad stdin script exit status" "${rc}" 2)
+expect("bad stdin script stderr" "${err}" "stdin:2: unknown action 'jump'\n")
+
+# The program never ends (it waits for calibration): the simulation stops it.
+set(endless "${work}/endless.sg")
+file(WRITE "${endless}" "wait 10\n")
+run_sim("${endless}")
+expect("endless exit status" "${rc}" 3)
+expect_match("endless stderr" "${err}" "^signglove-sim: stopped: ")
+expect_match("endless stdout" "${out}" "HEAD")
+
+# The contact port cannot be set up: the program says so and ends by itself.
+set(serial_fails "${work}/serial_fails.sg")
+file(WRITE "${serial_fails}" "serial fails\n")
+run_sim("${serial_fails}")
+expect("serial fails exit status" "${rc}" 0)
+expect("serial fails stdout" "${out}" "COM1 for Contact sensors NOT setup\n\n")
+expect("serial fails stderr" "${err}" "")
+
+# The same script read from standard input.
+run_sim(- INPUT "${serial_fails}")
+expect("stdin exit status" "${rc}" 0)
+expect("stdin stdout" "${out}" "COM1 for Contact sensors NOT setup\n\n")
+
+# The built-in demo ends by itself, having signed every word it knows.
+run_sim(--fast --demo)
+expect("demo exit status" "${rc}" 0)
+expect_match("demo stdout" "${out}" "welcome to my presentation I hope this/the proves concept $")

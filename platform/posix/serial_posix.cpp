@@ -67,7 +67,7 @@ constexpr int kOneStopBit = 0, kTwoStopBits = 2;
 }  // namespace
 
 void serialUseDevice(int port, const char* path) {
-  if (port >= 0 && port < kPorts) ports[port].device = path;
+  if (port >= 0 && port < kPorts) ports[port].device = path ? path : "";
 }
 
 int serialOpen(int port, int, int) {
