@@ -11,9 +11,11 @@
 #include "platform/serial.h"
 #include "recognition/handshape.h"
 #include "recognition/movement_classifier.h"
+#include "contacts/contact_groups.h"
 #include "simulator/demo.h"
 #include "simulator/script.h"
 #include "simulator/simulation.h"
+#include "simulator/timing.h"
 #include "simulator/world.h"
 
 namespace {
@@ -126,6 +128,58 @@ void BM_TakeWindowVirtualTime(benchmark::State& state) {
   state.counters["virtual_s_per_wall_s"] = benchmark::Counter(total / 1e6, benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_TakeWindowVirtualTime)->UseRealTime();
+
+// One finger-connections cycle with one group touching, in virtual time, against what
+// the wire alone needs: the request byte and a nine-byte reply at 9600 baud.
+void BM_FingerConnectionsCycle(benchmark::State& state) {
+  Scenario scenario;
+  ScriptError error;
+  if (!compileScript("touch RT RI\nwait 86400000\n", scenario, error)) return state.SkipWithError(error.message.c_str());
+  worldStart(scenario, {});
+  serialOpen(kContactPort, 1024, 1024);
+  const auto context = std::make_unique<RecognitionContext>();
+  const int64_t start = world.nowMicros;
+  for (auto _ : state) {
+    runFingerConnectionsCycle(*context);
+    world.transcript.clear();
+  }
+  state.counters["virtual_us_per_cycle"] =
+      benchmark::Counter(static_cast<double>(world.nowMicros - start), benchmark::Counter::kAvgIterations);
+  state.counters["wire_us_per_cycle"] = static_cast<double>(lineMicros(1 + replyBytes(1)));
+}
+BENCHMARK(BM_FingerConnectionsCycle)->UseRealTime();
+
+// Each movement of the virtual signer as the program records it: how long the
+// movement lasts in virtual time and how many windows the recorder takes.
+constexpr const char* kMovementNames[] = {"fingersIncDecInc", "leftToRight", "towardBody", "rollWrists",
+                                          "awayRightDown",    "down",        "awayRightUp"};
+
+void BM_RecordMovement(benchmark::State& state) {
+  const std::string pose = "position 0 350 400\nangles 0 30 50\nbends 20 50 30 30 30\nwait 300\n";
+  const std::string move = std::string("move ") + kMovementNames[state.range(0)] + "\n";
+  Scenario before, scenario;
+  ScriptError error;
+  if (!compileScript(pose, before, error) || !compileScript(pose + move + "wait 2000\n", scenario, error))
+    return state.SkipWithError(error.message.c_str());
+  const int64_t movementMicros = scenario.endMicros - 2'000'000 - before.endMicros;
+  const auto context = std::make_unique<RecognitionContext>();
+  int64_t windows = 0;
+  MovementCode code = kMovementNone;
+  for (auto _ : state) {
+    worldStart(scenario, {});
+    serialOpen(kContactPort, 1024, 1024);
+    while (takeWindow(*context) == 1) {
+    }
+    const int64_t requests = world.requestsSent - kWindowSamples;  // the first moving window counts too
+    code = captureMovement(*context);
+    windows = (world.requestsSent - requests) / kWindowSamples;
+  }
+  if (code != state.range(0) + 1) return state.SkipWithError("the movement was not recognised");
+  state.SetLabel(kMovementNames[state.range(0)]);
+  state.counters["movement_ms"] = static_cast<double>(movementMicros) / 1000.0;
+  state.counters["recorder_windows"] = static_cast<double>(windows);
+}
+BENCHMARK(BM_RecordMovement)->DenseRange(0, 6)->Unit(benchmark::kMillisecond);
 
 // The whole program on the demo: virtual seconds per wall second end to end.
 void BM_RunDemo(benchmark::State& state) {

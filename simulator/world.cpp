@@ -177,7 +177,9 @@ void worldRefreshGlove() {
 void worldSendByte(uint8_t byte) {
   const int64_t start = std::max(world.nowMicros, world.hostLineFreeMicros);
   world.hostLineFreeMicros = start + lineMicros(1);
-  if (byte == kRequestByte) world.requestsArriving.push_back(world.hostLineFreeMicros);
+  if (byte != kRequestByte) return;
+  world.requestsArriving.push_back(world.hostLineFreeMicros);
+  ++world.requestsSent;
 }
 
 int worldTakeByte() {

@@ -52,6 +52,7 @@ struct World {
   int64_t controllerLineFreeMicros = 0;  // the controller's transmitter is busy until then
   std::deque<int64_t> requestsArriving;  // request bytes on their way to the controller
   std::deque<LineByte> received;         // reply bytes on their way to, or in, the host's queue
+  int64_t requestsSent = 0;              // request bytes the host has sent, for figures
 
   // Keyboard: Enter presses that have happened and not been read yet.
   int keysWaiting = 0;
