@@ -1,0 +1,187 @@
+#include "recognition/handshape.h"
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <iterator>
+
+#include "control/recognition_context.h"
+#include "tests/virtual_world.h"
+
+namespace {
+
+struct HandCase {
+  const char* name;
+  std::initializer_list<ContactMask> groups;  // one packet slot each
+  float T, I, M, R, L;
+  float angle2;
+  HandshapeCode expected;
+};
+
+// Sample 0 carries the hand; the packet carries the groups.
+void setHand(RecognitionContext& context, const HandCase& hand) {
+  const float bends[] = {hand.T, hand.I, hand.M, hand.R, hand.L};
+  for (int finger = 0; finger < 5; ++finger) context.window.channel[kChannelThumb + finger][0] = bends[finger];
+  context.window.channel[kChannelOrient2][0] = hand.angle2;
+  context.packet.count = 0;
+  for (ContactMask group : hand.groups) context.packet.slots[context.packet.count++] = group;
+}
+
+// clang-format off
+const HandCase kHandCases[] = {
+    // thumb+index+middle
+    {"old-seven below 25", {0x001C}, 60, 60, 60, 24, 24, 30, kOldSeven},
+    {"ring at 25 is no old-seven", {0x001C}, 60, 60, 60, 25, 0, 30, kHandshapeNone},
+    {"round above 40", {0x001C}, 60, 41, 41, 41, 41, 30, kRound},
+    {"round bounds are strict", {0x001C}, 60, 40, 40, 50, 50, 30, kHandshapeNone},
+    {"little at 40 is neither round nor salt", {0x001C}, 60, 50, 50, 41, 40, 30, kHandshapeNone},
+    {"salt just inside", {0x001C}, 60, 16, 39, 41, 41, 30, kSalt},
+    {"salt excludes 15", {0x001C}, 60, 15, 30, 41, 41, 30, kHandshapeNone},
+    {"whole-hand entry is read as thumb+index+middle first", {0x001F}, 0, 0, 0, 0, 0, 30, kOldSeven},
+    // thumb+index
+    {"okay below 10", {0x0018}, 60, 30, 9, 9, 9, 30, kOkay},
+    {"middle at 10 is no okay", {0x0018}, 60, 30, 10, 9, 9, 30, kHandshapeNone},
+    {"write above 40", {0x0018}, 60, 60, 41, 41, 41, 30, kWrite},
+    {"little at 40 is no write", {0x0018}, 60, 60, 41, 41, 40, 30, kHandshapeNone},
+    {"thumb+index before thumb+middle+ring", {0x0018, 0x0016}, 60, 0, 50, 50, 50, 30, kWrite},
+    // thumb+middle+ring
+    {"point", {0x0016}, 60, 9, 50, 50, 50, 30, kPoint},
+    {"index 10 is between point and hook", {0x0016}, 60, 10, 50, 50, 50, 30, kHandshapeNone},
+    {"hook low", {0x0016}, 60, 11, 50, 50, 50, 30, kHook},
+    {"hook high", {0x0016}, 60, 39, 50, 50, 50, 30, kHook},
+    {"index 40 is between hook and fist", {0x0016}, 60, 40, 50, 50, 50, 30, kHandshapeNone},
+    {"fist", {0x0016}, 60, 41, 50, 50, 50, 30, kFist},
+    {"animal", {0x0016}, 60, 9, 50, 50, 9, 30, kAnimal},
+    {"little at 10 is no animal", {0x0016}, 60, 9, 50, 50, 10, 30, kHandshapeNone},
+    {"little at 40 is neither point nor animal", {0x0016}, 60, 9, 50, 50, 40, 30, kHandshapeNone},
+    {"bad", {0x0016}, 60, 41, 50, 50, 0, 30, kBad},
+    {"index 40 is no bad", {0x0016}, 60, 40, 50, 50, 0, 30, kHandshapeNone},
+    {"middle at 40 goes on to thumb+middle", {0x0016}, 60, 0, 40, 50, 50, 30, kPerth},
+    {"ring at 40 goes on and finds nothing", {0x0016}, 60, 0, 50, 40, 50, 30, kHandshapeNone},
+    {"bent fingers without the group are no point", {}, 60, 9, 50, 50, 50, 30, kHandshapeNone},
+    // thumb+middle
+    {"flick", {0x0014}, 60, 39, 60, 39, 39, 30, kFlick},
+    {"index 40 is no flick", {0x0014}, 60, 40, 60, 39, 39, 30, kHandshapeNone},
+    {"middle+ring touching is no flick", {0x0014, 0x0006}, 60, 30, 60, 30, 30, 30, kHandshapeNone},
+    {"Perth", {0x0014}, 60, 9, 60, 41, 41, 30, kPerth},
+    {"index 10 is neither Perth nor letter-c", {0x0014}, 60, 10, 60, 41, 41, 30, kHandshapeNone},
+    {"letter-c", {0x0014}, 60, 11, 41, 41, 41, 30, kLetterC},
+    {"letter-c needs middle above 40", {0x0014}, 60, 11, 40, 41, 41, 30, kHandshapeNone},
+    {"thumb+middle before thumb+ring+little", {0x0014, 0x0013}, 60, 30, 60, 30, 30, 30, kFlick},
+    // thumb+ring+little with index+middle
+    {"letter-n inside the angle range", {0x0013, 0x000C}, 60, 5, 5, 60, 60, -50, kLetterN},
+    {"angle -70 is spoon", {0x0013, 0x000C}, 60, 5, 5, 60, 60, -70, kSpoon},
+    {"angle -69 is letter-n", {0x0013, 0x000C}, 60, 5, 5, 60, 60, -69, kLetterN},
+    {"angle 0 is spoon", {0x0013, 0x000C}, 60, 5, 5, 60, 60, 0, kSpoon},
+    {"spoon before wish", {0x0013, 0x000C}, 60, 15, 19, 60, 60, 30, kSpoon},
+    {"wish", {0x0013, 0x000C}, 60, 25, 25, 60, 60, 30, kWish},
+    {"middle 20 with index 20 is wish", {0x0013, 0x000C}, 60, 20, 20, 60, 60, 30, kWish},
+    {"index 30 is no wish", {0x0013, 0x000C}, 60, 30, 30, 60, 60, 30, kHandshapeNone},
+    // thumb+ring+little alone
+    {"two", {0x0013}, 60, 14, 24, 60, 60, 30, kTwo},
+    {"index 15 is no two", {0x0013}, 60, 15, 24, 60, 60, 30, kHandshapeNone},
+    {"kneel", {0x0013}, 60, 41, 41, 60, 60, 30, kKneel},
+    {"rude", {0x0013}, 60, 41, 0, 41, 41, 30, kRude},
+    {"little 40 is no rude", {0x0013}, 60, 41, 0, 41, 40, 30, kHandshapeNone},
+    {"pads in separate groups are no thumb+ring+little", {0x0011, 0x0003}, 60, 1, 1, 60, 60, 30, kHandshapeNone},
+    // the rest
+    {"three", {0x0011}, 60, 19, 19, 19, 60, 30, kThree},
+    {"three before four", {0x0011}, 31, 14, 14, 14, 14, 30, kThree},
+    {"ring 20 is no three", {0x0011}, 60, 19, 19, 20, 60, 30, kHandshapeNone},
+    {"letter-m", {0x0011, 0x000E}, 60, 5, 5, 5, 60, -89, kLetterM},
+    {"angle -90 is mother", {0x0011, 0x000E}, 60, 5, 5, 5, 60, -90, kMother},
+    {"angle 0 is mother", {0x0011, 0x000E}, 60, 5, 5, 5, 60, 0, kMother},
+    {"four", {}, 31, 14, 14, 14, 14, 30, kFour},
+    {"thumb 30 is ball, not four", {}, 30, 14, 14, 14, 14, 30, kBall},
+    {"four-fingers group makes flat, not four", {0x000F}, 31, 14, 14, 14, 14, 30, kFlat},
+    {"thumb 40 is no flat", {0x000F}, 40, 14, 14, 14, 14, 30, kHandshapeNone},
+    {"fingers split into two groups are not flat", {0x000C, 0x0003}, 20, 1, 1, 1, 1, 30, kHandshapeNone},
+    {"thick", {0x000F}, 41, 41, 41, 41, 41, 30, kThick},
+    {"thumb 40 is no thick", {0x000F}, 40, 41, 41, 41, 41, 30, kHandshapeNone},
+    {"cup", {0x000F}, 50, 16, 16, 39, 39, 30, kCup},
+    {"index 15 is no cup", {0x000F}, 50, 15, 16, 39, 39, 30, kHandshapeNone},
+    {"spread", {}, 4, 4, 4, 4, 4, 30, kSpread},
+    {"thumb 5 is no spread", {}, 5, 0, 0, 0, 0, 30, kHandshapeNone},
+    {"ball", {}, 60, 11, 11, 39, 39, 30, kBall},
+    {"index 10 is no ball", {}, 60, 10, 11, 39, 39, 30, kHandshapeNone},
+    {"thumb+little touching is no ball", {0x0011}, 60, 25, 25, 25, 25, 30, kHandshapeNone},
+    {"good", {}, 9, 41, 41, 41, 41, 30, kGood},
+    {"thumb 10 is no good", {}, 10, 41, 41, 41, 41, 30, kHandshapeNone},
+    {"gun", {}, 0, 0, 41, 41, 41, 30, kGun},
+    {"eight", {}, 0, 0, 0, 16, 16, 30, kEight},
+    {"ring 15 is no eight", {}, 0, 0, 0, 15, 16, 30, kHandshapeNone},
+    {"nine", {}, 0, 0, 0, 0, 11, 30, kNine},
+    {"little 10 is no nine", {}, 0, 0, 0, 0, 10, 30, kHandshapeNone},
+    {"middle", {}, 0, 0, 11, 0, 0, 30, kMiddle},
+    {"ambivalent", {}, 0, 41, 41, 41, 29, 30, kAmbivalent},
+    {"little 30 is no ambivalent", {}, 0, 41, 41, 41, 30, 30, kHandshapeNone},
+    {"soon", {}, 60, 16, 41, 41, 41, 30, kSoon},
+    {"love", {}, 0, 0, 41, 41, 39, 30, kLove},
+    {"little 40 is neither love nor gun", {}, 0, 0, 41, 41, 40, 30, kHandshapeNone},
+    {"resting hand matches nothing", {}, 20, 50, 30, 30, 30, 30, kHandshapeNone},
+};
+// clang-format on
+
+TEST(Handshape, TreeBoundsAndPrecedence) {
+  for (const HandCase& hand : kHandCases) {
+    RecognitionContext context;
+    setHand(context, hand);
+    EXPECT_EQ(classifyHandshape(context), hand.expected) << hand.name;
+  }
+}
+
+TEST(Handshape, ZeroedContextIsSpread) {
+  RecognitionContext context;
+  EXPECT_EQ(classifyHandshape(context), kSpread);
+}
+
+TEST(Handshape, ReadsFirstSampleAndSecondAngleOnly) {
+  RecognitionContext context;
+  setHand(context, {"letter-n", {0x0013, 0x000C}, 60, 5, 5, 60, 60, -50, kLetterN});
+  for (int channel = kChannelThumb; channel < kChannels; ++channel)
+    context.window.channel[channel][1] = context.window.channel[channel][2] = 200;
+  context.window.channel[kChannelOrient2][1] = context.window.channel[kChannelOrient2][2] = 30;
+  context.window.channel[kChannelOrient3][0] = context.window.channel[kChannelOrient1][0] = 30;
+  EXPECT_EQ(classifyHandshape(context), kLetterN);
+
+  context.window.channel[kChannelOrient2][0] = 30;
+  context.window.channel[kChannelOrient3][0] = context.window.channel[kChannelOrient1][0] = -50;
+  EXPECT_EQ(classifyHandshape(context), kSpoon);
+}
+
+TEST(Handshape, GroupInSlotAboveCountIsIgnored) {
+  RecognitionContext context;
+  setHand(context, {"point", {0x0016}, 60, 0, 50, 50, 50, 30, kPoint});
+  context.packet.slots[0] = 0x0100;
+  context.packet.slots[1] = 0x0016;  // left over from a longer reply
+  EXPECT_EQ(classifyHandshape(context), kHandshapeNone);
+}
+
+TEST(Handshape, Texts) {
+  // clang-format off
+  const char* const expected[] = {
+      "HANDSHAPE UNKNOWN\n\n", "round\n\n", "okay\n\n", "point\n\n", "hook\n\n", "two\n\n", "kneel\n\n",
+      "Perth\n\n", "spoon\n\n", "letter-n\n\n", "wish\n\n", "three\n\n", "mother\n\n", "letter-m\n\n",
+      "four\n\n", "spread\n\n", "ball\n\n", "flat\n\n", "thick\n\n", "cup\n\n", "good\n\n", "bad\n\n",
+      "gun\n\n", "letter-c\n\n", "small\n\n", "old-seven\n\n", "eight\n\n", "nine\n\n", "fist\n\n",
+      "soon\n\n", "flick\n\n", "write\n\n", "salt\n\n", "middle\n\n", "rude\n\n", "ambivalent\n\n",
+      "love\n\n", "animal\n\n"};
+  // clang-format on
+  static_assert(std::size(expected) == kLastHandshape + 1);
+  for (HandshapeCode code = 0; code <= kLastHandshape; ++code) EXPECT_STREQ(handshapeText(code), expected[code]);
+  EXPECT_STREQ(handshapeText(38), "");
+  EXPECT_STREQ(handshapeText(1000), "");
+}
+
+TEST(Handshape, CycleClassifiesCurrentWindowThenWaitsForMovement) {
+  // Still until 150 ms, then every reading jitters far beyond the stillness tolerance.
+  VirtualWorld scene("bends 60 60 60 60 60\nwait 150\nnoise 500\nwait 1000");
+  RecognitionContext context;
+  runHandshapeCycle(context);
+  runHandshapeCycle(context);
+  EXPECT_EQ(scene.console(), "spread\n\nHANDSHAPE UNKNOWN\n\n");  // first the zeroed window
+  EXPECT_EQ(windowIsStill(context.window), 0);
+  EXPECT_EQ(context.window.channel[kChannelThumb][0], 60);
+}
+
+}  // namespace
