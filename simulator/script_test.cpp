@@ -45,6 +45,7 @@ TEST(ScriptTest, ReportsTheFirstBadLine) {
       {"wait 5\nclock 100", 2, "'clock' is a start-up condition and must come before the first wait"},
       {"tap A\nserial fails", 2, "'serial' is a start-up condition"},
       {"press A\ncalibrate\nglove absent", 3, "'glove' is a start-up condition"},
+      {"rest\nclock 5", 2, "'clock' is a start-up condition"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.script);
