@@ -95,8 +95,8 @@ constexpr HandshapeRealisation kHandshapes[] = {
     {"animal", {60, 1, 60, 60, 1}, 30, {kTMR}},
 };
 
-// The hand at rest between signs. Its bends (index over 40, the others between 25
-// and 40) make the tree answer 0 whatever pads touch, and no pads touch.
+// The hand at rest between signs. Its bends (index over 40; middle, ring and little
+// finger between 25 and 40) make the tree answer 0 whatever pads touch, and no pads touch.
 constexpr HandshapeRealisation kRest = {"rest", {20, 50, 30, 30, 30}, kNeutralOrient2, {}};
 
 const HandshapeRealisation* findHandshape(std::string_view name) {
