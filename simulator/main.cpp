@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -19,15 +20,16 @@ namespace {
 
 constexpr int kExitUsage = 2;
 
-const char* const kHelp = R"(usage: signglove-sim [--realtime | --fast] SCRIPT     run a scenario script (- reads standard input)
-       signglove-sim [--realtime | --fast] --demo     run the built-in demo
+const char* const kHelp = R"(usage: signglove-sim [--realtime | --fast] [--timing] SCRIPT   run a scenario script (- reads standard input)
+       signglove-sim [--realtime | --fast] [--timing] --demo   run the built-in demo
        signglove-sim --help
 
 Runs signglove against a virtual signer, glove and contact controller on a virtual
 clock, and writes the program's console to standard output; every clear of the
 console is a form feed (a cleared screen on a terminal). The demo runs at the pace of
 the wall clock on a terminal; everything else runs as fast as it can. --realtime and
---fast choose. Exit status: 0 when the program ended by itself, 2 for a bad script,
+--fast choose; --timing reports the virtual and the wall time a run took on standard
+error. Exit status: 0 when the program ended by itself, 2 for a bad script,
 3 when the simulation had to stop it (still running 5 s after the last action, or
 waiting for a key the scenario never types).
 
@@ -74,14 +76,14 @@ bool readAll(const char* path, std::string& text) {
 }
 
 int usage() {
-  std::fputs("usage: signglove-sim [--realtime | --fast] SCRIPT|-|--demo (see --help)\n", stderr);
+  std::fputs("usage: signglove-sim [--realtime | --fast] [--timing] SCRIPT|-|--demo (see --help)\n", stderr);
   return kExitUsage;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool demo = false, realtime = false, fast = false;
+  bool demo = false, realtime = false, fast = false, timing = false;
   const char* script = nullptr;
   for (int index = 1; index < argc; ++index) {
     const char* argument = argv[index];
@@ -95,6 +97,8 @@ int main(int argc, char** argv) {
       realtime = true;
     else if (std::strcmp(argument, "--fast") == 0)
       fast = true;
+    else if (std::strcmp(argument, "--timing") == 0)
+      timing = true;
     else if (!script && (argument[0] != '-' || std::strcmp(argument, "-") == 0))
       script = argument;
     else
@@ -119,7 +123,14 @@ int main(int argc, char** argv) {
   options.echo = stdout;
   options.echoIsTerminal = isatty(STDOUT_FILENO) == 1;
   options.realtime = realtime || (demo && options.echoIsTerminal && !fast);
+  const auto wallStart = std::chrono::steady_clock::now();
   const SimulationResult result = runSimulation(scenario, options);
   if (result.exitStatus == kExitStopped) std::fprintf(stderr, "signglove-sim: stopped: %s\n", result.stopReason.c_str());
+  if (timing) {
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
+    const double virtualSeconds = static_cast<double>(world.nowMicros) / 1e6;
+    std::fprintf(stderr, "signglove-sim: %.3f s of virtual time in %.3f s of wall time (%.0f times as fast)\n",
+                 virtualSeconds, wall, virtualSeconds / wall);
+  }
   return result.exitStatus;
 }
