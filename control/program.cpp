@@ -25,6 +25,7 @@ bool setUpContactPort() {
 }  // namespace
 
 int signgloveMain() {
+  const auto context = std::make_unique<RecognitionContext>();
   if (!setUpContactPort()) {
     consolePrint("COM1 for Contact sensors NOT setup\n\n");
     return 0;
@@ -35,7 +36,6 @@ int signgloveMain() {
   }
   gloveMouseOff();
 
-  const auto context = std::make_unique<RecognitionContext>();
   calibrateReferences(*context);
   runMenu(*context);
 
