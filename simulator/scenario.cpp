@@ -9,13 +9,9 @@ void cutAfterNow(ScenarioBuilder& builder, GloveChannel channel) {
   if (keys.empty() || keys.back().atMicros <= builder.nowMicros) return;
   const int64_t now = builder.nowMicros;
   float value = 0;
-  for (size_t i = 0; i < keys.size(); ++i) {
+  for (size_t i = 1; i < keys.size(); ++i) {  // the first keyframe is never after now
     if (keys[i].atMicros > now) {
-      const Keyframe& before = keys[i - 1];  // ramps are always preceded by their start
-      value = keys[i].ramp ? before.value + (keys[i].value - before.value) *
-                                                static_cast<float>(now - before.atMicros) /
-                                                static_cast<float>(keys[i].atMicros - before.atMicros)
-                           : before.value;
+      value = keyframeValue(keys[i - 1], keys[i], now);
       keys.resize(i);
       break;
     }
@@ -25,6 +21,44 @@ void cutAfterNow(ScenarioBuilder& builder, GloveChannel channel) {
 }
 
 }  // namespace
+
+float keyframeValue(const Keyframe& from, const Keyframe& next, int64_t atMicros) {
+  if (!next.ramp || next.atMicros <= from.atMicros) return from.value;
+  const double fraction =
+      static_cast<double>(atMicros - from.atMicros) / static_cast<double>(next.atMicros - from.atMicros);
+  return static_cast<float>(from.value + (next.value - from.value) * fraction);
+}
+
+void applyToController(ContactController& controller, const Event& event) {
+  switch (event.kind) {
+    case EventKind::kTouch:
+      controllerTouch(controller, event.mask);
+      break;
+    case EventKind::kUntouch:
+      controllerUntouch(controller);
+      break;
+    case EventKind::kGroups:
+      controllerSetWords(controller, event.words);
+      break;
+    case EventKind::kControllerSilent:
+      controller.silent = true;
+      break;
+    case EventKind::kControllerNormal:
+      controller.silent = false;
+      break;
+    case EventKind::kControllerCorrupt:
+      controller.corruptReplies = event.count;
+      break;
+    case EventKind::kControllerDrop:
+      controller.dropReplies = event.count;
+      break;
+    case EventKind::kControllerNoise:
+      controller.noiseWords = event.words;
+      break;
+    default:
+      break;
+  }
+}
 
 void builderWait(ScenarioBuilder& builder, int64_t micros) { builder.nowMicros += micros; }
 
@@ -45,19 +79,7 @@ void builderRamp(ScenarioBuilder& builder, GloveChannel channel, float value, in
 
 void builderEvent(ScenarioBuilder& builder, Event event) {
   event.atMicros = builder.nowMicros;
-  switch (event.kind) {
-    case EventKind::kTouch:
-      controllerTouch(builder.contacts, event.mask);
-      break;
-    case EventKind::kUntouch:
-      controllerUntouch(builder.contacts);
-      break;
-    case EventKind::kGroups:
-      controllerSetWords(builder.contacts, event.words);
-      break;
-    default:
-      break;
-  }
+  applyToController(builder.contacts, event);
   builder.scenario.events.push_back(std::move(event));
 }
 

@@ -79,6 +79,12 @@ struct ScenarioBuilder {
 
 constexpr int64_t kMicrosPerMilli = 1000;
 
+// A channel's value at a moment from keyframe `from` up to the one after it, `next`.
+float keyframeValue(const Keyframe& from, const Keyframe& next, int64_t atMicros);
+
+// What an event does to the contact controller; events of other kinds leave it alone.
+void applyToController(ContactController& controller, const Event& event);
+
 // Moves scenario time on.
 void builderWait(ScenarioBuilder& builder, int64_t micros);
 

@@ -44,46 +44,15 @@ float channelValue(GloveChannel channel) {
   const int64_t now = world.nowMicros;
   if (keys.empty() || keys[0].atMicros > now) return 0;
   while (cursor + 1 < keys.size() && keys[cursor + 1].atMicros <= now) ++cursor;
-  const Keyframe& at = keys[cursor];
-  if (cursor + 1 < keys.size() && keys[cursor + 1].ramp) {
-    const Keyframe& next = keys[cursor + 1];
-    const double fraction = static_cast<double>(now - at.atMicros) / static_cast<double>(next.atMicros - at.atMicros);
-    return static_cast<float>(at.value + (next.value - at.value) * fraction);
-  }
-  return at.value;
+  return cursor + 1 < keys.size() ? keyframeValue(keys[cursor], keys[cursor + 1], now) : keys[cursor].value;
 }
 
 void applyEvent(const Event& event) {
-  ContactController& controller = world.controller;
   switch (event.kind) {
     case EventKind::kPress:
     case EventKind::kRelease:
       for (int button = 0; button < 4; ++button)
         if (event.buttons & (1u << button)) world.buttons[button] = event.kind == EventKind::kPress ? 1 : 0;
-      break;
-    case EventKind::kTouch:
-      controllerTouch(controller, event.mask);
-      break;
-    case EventKind::kUntouch:
-      controllerUntouch(controller);
-      break;
-    case EventKind::kGroups:
-      controllerSetWords(controller, event.words);
-      break;
-    case EventKind::kControllerSilent:
-      controller.silent = true;
-      break;
-    case EventKind::kControllerNormal:
-      controller.silent = false;
-      break;
-    case EventKind::kControllerCorrupt:
-      controller.corruptReplies = event.count;
-      break;
-    case EventKind::kControllerDrop:
-      controller.dropReplies = event.count;
-      break;
-    case EventKind::kControllerNoise:
-      controller.noiseWords = event.words;
       break;
     case EventKind::kEnter:
       ++world.keysWaiting;
@@ -91,6 +60,9 @@ void applyEvent(const Event& event) {
     case EventKind::kNoise:
       world.noiseAmount = event.amount;
       world.bendNoiseAmount = event.bendAmount;
+      break;
+    default:
+      applyToController(world.controller, event);
       break;
   }
 }
