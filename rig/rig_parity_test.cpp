@@ -152,14 +152,11 @@ SimulationResult simulate(const std::string& script) {
   return runSimulation(scenario);
 }
 
-struct ParityCase {
-  const char* scenario;  // a file in the scenario folder, or "demo"
-};
-
-class RealProgramParity : public testing::TestWithParam<ParityCase> {};
+// A scenario file's name without .sim, or "demo".
+class RealProgramParity : public testing::TestWithParam<std::string> {};
 
 TEST_P(RealProgramParity, TranscriptAndExitStatusMatchTheSimulator) {
-  const std::string name = GetParam().scenario;
+  const std::string name = GetParam();
   fs::path scriptPath = kScenarioDir / (name + ".sim");
   fs::path demoPath;
   std::string script;
@@ -182,11 +179,10 @@ TEST_P(RealProgramParity, TranscriptAndExitStatusMatchTheSimulator) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, RealProgramParity,
-                         testing::Values(ParityCase{"startup_glove_absent"}, ParityCase{"startup_serial_fails"},
-                                         ParityCase{"calibration_and_menus"}, ParityCase{"finger_connection_faults"},
-                                         ParityCase{"handshape_diagnostics"}, ParityCase{"movement_diagnostics"},
-                                         ParityCase{"sign_words"}, ParityCase{"demo"}),
-                         [](const testing::TestParamInfo<ParityCase>& info) { return std::string(info.param.scenario); });
+                         testing::Values("startup_glove_absent", "startup_serial_fails", "calibration_and_menus",
+                                         "finger_connection_faults", "handshape_diagnostics", "movement_diagnostics",
+                                         "sign_words", "demo"),
+                         [](const testing::TestParamInfo<std::string>& info) { return info.param; });
 
 TEST(KeepEachRunOnce, KeepsEachRunOfARepeatedBlockOnceInTheModesThatRepeat) {
   const std::string fc = "\fFinger connections diagnostic program\n\n";
