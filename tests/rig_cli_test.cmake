@@ -33,6 +33,14 @@ function(write name text)
   file(WRITE "${work}/${name}" "${text}")
 endfunction()
 
+# A host that allows no mount namespace (no root, no user namespaces): skipped.
+file(WRITE "${work}/probe.sim" "wait 10\n")
+run_rig("${work}/probe.sim" -- /bin/true)
+if(rc EQUAL 1 AND err MATCHES "cannot make a private mount namespace")
+  message("signglove-rig cannot run here: ${err}")
+  return()
+endif()
+
 # Help, and usage errors (exit 2).
 run_rig(--help)
 expect("--help exit status" "${rc}" 0)
