@@ -31,8 +31,9 @@ namespace {
 constexpr int64_t kGloveRefreshMicros = 1000;
 // A program asked to end is given this long before it is killed.
 constexpr int kTermGraceMillis = 1000;
-// Real-time priority for the rig and the program, where the host allows it: busy
-// neighbours (compilers, other rigs) then cannot delay a byte or a sample.
+// Real-time priority for the rig and the program, where the host allows it, so that
+// busy neighbours (compilers, other rigs) rarely delay a byte or a sample; the
+// scenario clock takes care of the delays that remain.
 constexpr int kRealTimePriority = 10;
 // Request intervals longer than a packet time-out are not the wire's pace.
 constexpr int64_t kLongestPacedIntervalMicros = 500'000;
