@@ -60,14 +60,17 @@ int serialClose(int port) {
 int serialSendByte(int port, int byte) {
   worldAdvance(kSerialByteCallMicros);
   if (port != kOnlyPort || !world.portOpen) return -1;
-  worldSendByte(static_cast<uint8_t>(byte));
+  // A port set differently from the controller's line garbles every byte both ways.
+  const uint8_t sent = static_cast<uint8_t>(byte);
+  worldSendByte(worldLineMatches() ? sent : worldGarble(sent));
   return 0;
 }
 
 int serialTakeByte(int port) {
   worldAdvance(kSerialByteCallMicros);
   if (port != kOnlyPort || !world.portOpen) return -1;
-  return worldTakeByte();
+  const int byte = worldTakeByte();
+  return byte < 0 || worldLineMatches() ? byte : worldGarble(static_cast<uint8_t>(byte));
 }
 
 uint32_t clockMillis() {

@@ -161,7 +161,6 @@ uint8_t worldGarble(uint8_t byte) { return static_cast<uint8_t>((byte << 1) | 1)
 void worldSendByte(uint8_t byte) {
   const int64_t start = std::max(world.nowMicros, world.hostLineFreeMicros);
   world.hostLineFreeMicros = start + lineMicros(1);
-  if (!worldLineMatches()) byte = worldGarble(byte);
   if (byte != kRequestByte) return;
   world.requestsArriving.push_back(world.hostLineFreeMicros);
   ++world.requestsSent;
@@ -171,7 +170,7 @@ int worldTakeByte() {
   if (world.received.empty() || world.received.front().atMicros > world.nowMicros) return -1;
   const uint8_t byte = world.received.front().byte;
   world.received.pop_front();
-  return worldLineMatches() ? byte : worldGarble(byte);
+  return byte;
 }
 
 void worldWrite(const std::string& text) {

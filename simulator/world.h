@@ -103,8 +103,8 @@ void worldSendByte(uint8_t byte);
 // Takes the first received byte that has arrived, or -1.
 int worldTakeByte();
 
-// 1 when the port is set as the controller's line is: 9600 baud, no parity, one stop
-// bit, 8 data bits. Otherwise every byte crossing the line arrives garbled.
+// 1 when the simulated port is set as the controller's line is: 9600 baud, no parity,
+// one stop bit, 8 data bits. Otherwise every byte through that port arrives garbled.
 int worldLineMatches();
 
 // A byte as a receiver set differently from its sender reads it: its bits out of step.
