@@ -14,8 +14,11 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <string>
 
+#include "platform/posix/glove_library_posix.h"
 #include "platform/serial.h"
 
 namespace {
@@ -150,6 +153,16 @@ tcflag_t sizeFor(int dataBits) {
 constexpr int kNoParity = 0, kOddParity = 1, kEvenParity = 2;
 constexpr int kOneStopBit = 0, kTwoStopBits = 2;
 
+// The program's own message says only that COM1 failed; this line says which device and why.
+int reportSetupFailure(const std::string& device) {
+  std::fprintf(stderr, "%s: %s\n", device.c_str(), std::strerror(errno));
+  return -1;
+}
+
+#ifndef SIGNGLOVE_COM1
+#define SIGNGLOVE_COM1 "/dev/ttyS0"
+#endif
+
 }  // namespace
 
 void serialUseDevice(int port, const char* path) {
@@ -159,12 +172,13 @@ void serialUseDevice(int port, const char* path) {
 int serialOpen(int port, int, int) {
   if (port < 0 || port >= kPorts || ports[port].opened) return -1;
   Port& p = ports[port];
-  const std::string device = p.device.empty() ? "/dev/ttyS" + std::to_string(port) : p.device;
+  const std::string device = !p.device.empty() ? p.device : port == 0 ? SIGNGLOVE_COM1 : "/dev/ttyS" + std::to_string(port);
   // The kernel keeps the queues; their sizes are its own.
   const int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) return -1;
+  if (fd < 0) return reportSetupFailure(device);
   termios settings{};
   if (tcgetattr(fd, &settings) != 0) {
+    reportSetupFailure(device);
     close(fd);
     return -1;
   }
@@ -176,6 +190,7 @@ int serialOpen(int port, int, int) {
   settings.c_cc[VTIME] = 0;
   p.fd = fd;
   if (applySettings(p, settings) != 0) {
+    reportSetupFailure(device);
     close(fd);
     p.fd = -1;
     return -1;
@@ -220,6 +235,7 @@ int serialClose(int port) {
 }
 
 int serialSendByte(int port, int byte) {
+  gloveLibraryNoteOtherCall();
   Port* p = openPort(port);
   if (!p || !haveDevice(*p)) return -1;
   const unsigned char value = static_cast<unsigned char>(byte);
@@ -243,6 +259,7 @@ int serialSendByte(int port, int byte) {
 // An empty take always lasts its millisecond, whatever the device's state: a caller
 // polling a hung-up or missing device sleeps instead of spinning a core.
 int serialTakeByte(int port) {
+  gloveLibraryNoteOtherCall();
   Port* p = openPort(port);
   if (!p) return -1;
   if (p->next == p->end) {
