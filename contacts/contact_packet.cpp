@@ -7,6 +7,10 @@
 
 namespace {
 
+// Longer than two bytes at 9600 baud on a millisecond clock: a line this long without
+// a byte has stopped sending.
+constexpr uint32_t kLineQuietMs = 3;
+
 // The deadline check: 1 while the clock is before the deadline. The difference is
 // taken as signed so that a deadline past the clock's wrap still lies ahead.
 int checkInTime(PacketDeadline& state) {
@@ -33,9 +37,35 @@ uint16_t readWord(PacketDeadline& state) {
   return word;
 }
 
+// Empties the receive queue before a request, so that every attempt starts in step
+// with the controller's words. A failed attempt can leave the rest of its reply
+// behind, or stop between the two bytes of a word; read on from there, every later
+// reply would be taken one byte out of step. A well-behaved reply is always read
+// whole, so after one the queue is empty and this costs a single take.
+//
+// Emptying the queue is not enough while bytes are still on the line (a long burst,
+// the tail of a reply): taking only what has arrived could stop between two bytes
+// of a word. So after a failed attempt, or when anything was waiting, bytes are taken
+// until the line has been quiet for kLineQuietMs; a line that never falls quiet gets
+// its request after kPacketTimeoutMs all the same, and its time-out if need be.
+void clearReceiveQueue(PacketDeadline& state, bool lastAttemptFailed) {
+  bool settle = lastAttemptFailed;
+  while ((state.lastByte = serialTakeByte(kContactPort)) >= 0) settle = true;
+  if (!settle) return;
+  const uint32_t start = clockMillis();
+  uint32_t lastHeard = start;
+  for (;;) {
+    const uint32_t now = clockMillis();
+    if (now - lastHeard >= kLineQuietMs || now - start >= kPacketTimeoutMs) return;
+    state.lastByte = serialTakeByte(kContactPort);
+    if (state.lastByte >= 0) lastHeard = clockMillis();
+  }
+}
+
 enum class Attempt { kAccepted, kRejected, kTimedOut };
 
-Attempt readOneReply(ContactPacket& packet, PacketDeadline& state) {
+Attempt readOneReply(ContactPacket& packet, PacketDeadline& state, bool lastAttemptFailed) {
+  clearReceiveQueue(state, lastAttemptFailed);
   state.deadline = clockMillis() + kPacketTimeoutMs;
   serialSendByte(kContactPort, kRequestByte);
 
@@ -65,8 +95,8 @@ Attempt readOneReply(ContactPacket& packet, PacketDeadline& state) {
 }  // namespace
 
 void readContactPacket(RecognitionContext& context) {
-  for (;;) {
-    switch (readOneReply(context.packet, context.deadline)) {
+  for (bool failed = false;; failed = true) {
+    switch (readOneReply(context.packet, context.deadline, failed)) {
       case Attempt::kAccepted:
         return;
       case Attempt::kTimedOut:

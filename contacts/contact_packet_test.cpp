@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+#include <sstream>
+#include <string>
 #include <vector>
 
 #include "control/recognition_context.h"
+#include "platform/serial.h"
+#include "simulator/simulation.h"
 #include "simulator/timing.h"
 #include "tests/virtual_world.h"
 
@@ -116,6 +121,118 @@ TEST(ContactPacketTest, SlotsAboveCountKeepEarlierEntries) {
   EXPECT_EQ(std::vector<int32_t>(context.packet.slots, context.packet.slots + kPacketSlots),
             (std::vector<int32_t>{0x5, 2, 3, 4, 5, 6}));
   EXPECT_EQ(sim.console(), "");
+}
+
+// A reply to an earlier request, whole or in part, waiting in the queue or still on
+// the line behind what is waiting, is never taken for the answer to the next request
+// and never puts it out of step: the program's request gets its own reply. (A reply
+// not yet begun when the request goes out cannot be told from the answer.)
+TEST(ContactPacketTest, LeftoversOfAnEarlierReplyAreNotTakenForTheAnswer) {
+  struct Case {
+    const char* name;
+    int64_t readAtMicros;  // the program reads from then on; the stale reply is complete by 12 ms
+    int bytesTaken;        // bytes of the stale reply taken before that, as a failed read would
+  };
+  const Case cases[] = {
+      {"whole reply waiting", 20'000, 0},
+      {"one byte of the header taken", 20'000, 1},
+      {"header taken", 20'000, 2},
+      {"all but the last byte taken", 20'000, 7},
+      {"reply still arriving, an odd number arrived", 7'000, 0},
+      {"reply still arriving, an even number arrived", 8'000, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    // The stale reply carries 0x18 (eight bytes, from 3 ms on); from then on the
+    // controller answers 0x03.
+    VirtualWorld sim("groups 0x18\nwait 3\ngroups 0x03");
+    ASSERT_EQ(serialSendByte(kContactPort, kRequestByte), 0);
+    worldAdvanceTo(c.bytesTaken > 0 ? 20'000 : c.readAtMicros);
+    for (int taken = 0; taken < c.bytesTaken; ++taken) ASSERT_GE(serialTakeByte(kContactPort), 0);
+    worldAdvanceTo(c.readAtMicros);
+
+    RecognitionContext context;
+    readContactPacket(context);
+    EXPECT_EQ(context.packet.count, 1);
+    EXPECT_EQ(context.packet.slots[0], 0x03);
+    EXPECT_EQ(sim.console(), "");
+  }
+}
+
+// The finger-connections mode against a controller that sends a long burst of zero
+// words before one reply, so that the 500 ms deadline falls inside the burst and may
+// fall between the two bytes of a word. Whatever the burst's timing, and whether the
+// Enters come after the burst or while it is still arriving, the mode prints only the
+// true groups, keeps printing them, and C still leaves it.
+struct BurstRun {
+  std::string script;
+  SimulationResult result;
+};
+
+constexpr char kFingerBanner[] = "Finger connections diagnostic program\n\n";
+constexpr int kBurstWords = 300;  // 625 ms of bytes: longer than the deadline
+
+BurstRun runBurst(const std::vector<std::string>& touches, int burstAfterMs, int entersAfterMs) {
+  std::ostringstream script;
+  script << "calibrate\nwait 300\ntap A\ntap A\n";
+  for (const std::string& touch : touches) script << "touch " << touch << "\n";
+  script << "wait " << burstAfterMs << "\ncontroller noise";
+  for (int word = 0; word < kBurstWords; ++word) script << " 0x0000";
+  script << "\nwait " << entersAfterMs << "\nenter\nenter\nenter\nwait 1000\n"
+         << "press C\nwait 100\nrelease C\npress B C\nwait 100\nrelease all\n";
+  BurstRun run{script.str(), {}};
+  Scenario scenario;
+  ScriptError error;
+  EXPECT_TRUE(compileScript(run.script, scenario, error)) << error.line << ": " << error.message;
+  run.result = runSimulation(scenario);
+  return run;
+}
+
+// The lines the finger-connections mode printed, up to the next clear of the console.
+std::vector<std::string> fingerLines(const std::string& transcript) {
+  std::vector<std::string> lines;
+  const size_t banner = transcript.find(kFingerBanner);
+  if (banner == std::string::npos) return lines;
+  std::istringstream text(transcript.substr(banner + sizeof kFingerBanner - 1));
+  for (std::string line; std::getline(text, line) && line.find('\f') == std::string::npos;) lines.push_back(line);
+  return lines;
+}
+
+TEST(ContactPacketTest, LongNoiseBurstAcrossTheDeadlineNeverPutsTheLinkOutOfStep) {
+  struct Pattern {
+    std::vector<std::string> touches;
+    std::set<std::string> groups;  // the lines the mode may print
+  };
+  const Pattern patterns[] = {
+      // Read one byte out of step, these replies form another valid frame.
+      {{"RT RI", "LT LI"}, {"RT_RI_", "LI_LT_"}},
+      // Read out of step, these fail their checksum, yet a header is always found.
+      {{"RM LR RR", "LI LP", "RPm RI"}, {"LR_RM_RR_", "LP_LI_", "RPm_RI_"}},
+  };
+  constexpr int kEntersAfterTheBurstMs = 2000;
+  constexpr int kEntersDuringTheBurstMs = 600;
+  constexpr int kCyclesAfterTheEnters = 20;  // a second at two or three groups a cycle
+  for (const Pattern& pattern : patterns) {
+    for (int enters : {kEntersAfterTheBurstMs, kEntersDuringTheBurstMs}) {
+      // 1 ms steps against 1.04 ms bytes: the deadline falls on every part of a word.
+      for (int burstAfterMs = 300; burstAfterMs < 330; ++burstAfterMs) {
+        const BurstRun run = runBurst(pattern.touches, burstAfterMs, enters);
+        SCOPED_TRACE(run.script);
+        ASSERT_EQ(run.result.exitStatus, 0) << run.result.stopReason;
+        const std::vector<std::string> lines = fingerLines(run.result.transcript);
+        size_t afterTimeOut = 0;
+        for (size_t index = 0; index < lines.size(); ++index) {
+          if (lines[index] + "\n" == kTimedOut) {
+            afterTimeOut = index + 1;
+            continue;
+          }
+          ASSERT_TRUE(pattern.groups.count(lines[index])) << "line " << index << ": " << lines[index];
+        }
+        EXPECT_GT(afterTimeOut, 0u) << "the burst should run into the deadline";
+        EXPECT_GE(lines.size() - afterTimeOut, kCyclesAfterTheEnters * pattern.groups.size());
+      }
+    }
+  }
 }
 
 }  // namespace

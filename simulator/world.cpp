@@ -73,9 +73,11 @@ void answerRequest(int64_t arrivedMicros) {
   if (world.controller.silent) return;
   const std::vector<uint8_t> reply = controllerReply(world.controller);
   const int64_t start = std::max(arrivedMicros + kControllerScanMicros, world.controllerLineFreeMicros);
+  std::vector<uint8_t>& sent = world.repliesSent.emplace_back();
   for (size_t index = 0; index < reply.size(); ++index) {
     if (world.received.size() >= static_cast<size_t>(kReceiveQueueBytes)) break;
     world.received.push_back({start + lineMicros(static_cast<int64_t>(index) + 1), reply[index]});
+    sent.push_back(reply[index]);
   }
   world.controllerLineFreeMicros = start + lineMicros(static_cast<int64_t>(reply.size()));
 }

@@ -69,6 +69,7 @@ struct World {
   std::deque<int64_t> requestsArriving;  // request bytes on their way to the controller
   std::deque<LineByte> received;         // reply bytes on their way to, or in, the host's queue
   int64_t requestsSent = 0;              // request bytes the host has sent, for figures
+  std::vector<std::vector<uint8_t>> repliesSent;  // each reply's bytes that reached the line, for tests
 
   PlatformCalls calls;
 

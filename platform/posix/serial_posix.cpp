@@ -1,4 +1,7 @@
 // The POSIX backend of the serial library, over termios: raw lines, no flow control.
+// A port survives its device going away (a USB adapter unplugged, the other side of
+// a pseudo-terminal closed): it closes the dead descriptor and opens the same device
+// again, with the same settings, once it is back.
 
 #include "platform/posix/serial_posix.h"
 
@@ -7,7 +10,10 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <time.h>
+
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -24,10 +30,17 @@ constexpr int kTakeWaitMillis = 1;
 // A send waits at most this long for room in the kernel's transmit buffer.
 constexpr int kSendWaitMillis = 100;
 constexpr size_t kReadChunk = 256;
+// A lost device is looked for again at most this often; opening it never blocks.
+constexpr int64_t kReopenIntervalMillis = 100;
+constexpr int64_t kNanosPerMilli = 1'000'000;
 
 struct Port {
-  int fd = -1;
+  int fd = -1;        // -1 while closed, or while the device is lost
+  bool opened = false;  // opened by the program and not closed by it
   std::string device;
+  std::string openedDevice;  // the path it was opened at, to open again after a loss
+  termios settings{};        // the line as last set, put back when it is opened again
+  int64_t lastReopenNanos = 0;
   unsigned char buffer[kReadChunk];
   size_t next = 0, end = 0;  // bytes read from the device and not yet taken
 };
@@ -35,8 +48,81 @@ struct Port {
 Port ports[kPorts];
 
 Port* openPort(int port) {
-  if (port < 0 || port >= kPorts || ports[port].fd < 0) return nullptr;
+  if (port < 0 || port >= kPorts || !ports[port].opened) return nullptr;
   return &ports[port];
+}
+
+int64_t monotonicNanos() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+void sleepUntil(int64_t nanos) {
+  const timespec until{static_cast<time_t>(nanos / 1'000'000'000), static_cast<long>(nanos % 1'000'000'000)};
+  while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+  }
+}
+
+// Applies the settings and remembers them for a reopen; 0, or -1 on failure.
+int applySettings(Port& p, const termios& settings) {
+  if (tcsetattr(p.fd, TCSANOW, &settings) != 0) return -1;
+  p.settings = settings;
+  return 0;
+}
+
+// The device hung up or failed: drop its descriptor. Bytes already read stay takeable.
+void loseDevice(Port& p) {
+  close(p.fd);
+  p.fd = -1;
+  p.lastReopenNanos = monotonicNanos();
+}
+
+// Opens a lost device again with the port's settings, if it is back and the last try
+// was long enough ago. True when the port has a device.
+bool haveDevice(Port& p) {
+  if (p.fd >= 0) return true;
+  const int64_t now = monotonicNanos();
+  if (now - p.lastReopenNanos < kReopenIntervalMillis * kNanosPerMilli) return false;
+  p.lastReopenNanos = now;
+  const int fd = open(p.openedDevice.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return false;
+  if (tcsetattr(fd, TCSANOW, &p.settings) != 0) {
+    close(fd);
+    return false;
+  }
+  p.fd = fd;
+  return true;
+}
+
+// Reads what the device has into the port's buffer, waiting up to waitNanos for it.
+// A hang-up or an I/O error loses the device.
+void fillBuffer(Port& p, int64_t waitNanos) {
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const ssize_t count = read(p.fd, p.buffer, kReadChunk);
+    if (count > 0) {
+      p.next = 0;
+      p.end = static_cast<size_t>(count);
+      return;
+    }
+    // A raw line that never blocks reads 0 when it is empty, and also once hung up;
+    // poll tells the two apart.
+    if (count < 0 && errno != EAGAIN && errno != EINTR) return loseDevice(p);
+    if (attempt == 1) return;
+    pollfd ready{p.fd, POLLIN, 0};
+    const int waitMillis = static_cast<int>((waitNanos + kNanosPerMilli - 1) / kNanosPerMilli);
+    if (poll(&ready, 1, waitMillis) < 0) return;
+    if (ready.revents & (POLLHUP | POLLERR | POLLNVAL)) {
+      // Whatever arrived before the hang-up is still read; the next take finds it gone.
+      const ssize_t last = read(p.fd, p.buffer, kReadChunk);
+      if (last > 0) {
+        p.next = 0;
+        p.end = static_cast<size_t>(last);
+        return;
+      }
+      return loseDevice(p);
+    }
+  }
 }
 
 speed_t speedFor(int baud) {
@@ -84,7 +170,7 @@ void serialUseDevice(int port, const char* path) {
 }
 
 int serialOpen(int port, int, int) {
-  if (port < 0 || port >= kPorts || ports[port].fd >= 0) return -1;
+  if (port < 0 || port >= kPorts || ports[port].opened) return -1;
   Port& p = ports[port];
   const std::string device = !p.device.empty() ? p.device : port == 0 ? SIGNGLOVE_COM1 : "/dev/ttyS" + std::to_string(port);
   // The kernel keeps the queues; their sizes are its own.
@@ -102,12 +188,15 @@ int serialOpen(int port, int, int) {
   settings.c_iflag &= ~(IXON | IXOFF | IXANY);
   settings.c_cc[VMIN] = 0;
   settings.c_cc[VTIME] = 0;
-  if (tcsetattr(fd, TCSANOW, &settings) != 0) {
+  p.fd = fd;
+  if (applySettings(p, settings) != 0) {
     reportSetupFailure(device);
     close(fd);
+    p.fd = -1;
     return -1;
   }
-  p.fd = fd;
+  p.opened = true;
+  p.openedDevice = device;
   p.next = p.end = 0;
   return 0;
 }
@@ -118,7 +207,7 @@ int serialSetBaud(int port, int baud) {
   termios settings{};
   if (!p || speed == B0 || tcgetattr(p->fd, &settings) != 0) return -1;
   if (cfsetispeed(&settings, speed) != 0 || cfsetospeed(&settings, speed) != 0) return -1;
-  return tcsetattr(p->fd, TCSANOW, &settings) == 0 ? 0 : -1;
+  return applySettings(*p, settings);
 }
 
 int serialSetLine(int port, int parityCode, int stopBitsCode, int dataBits) {
@@ -132,14 +221,15 @@ int serialSetLine(int port, int parityCode, int stopBitsCode, int dataBits) {
   settings.c_cflag |= size;
   if (parityCode != kNoParity) settings.c_cflag |= PARENB | (parityCode == kOddParity ? PARODD : 0);
   if (stopBitsCode == kTwoStopBits) settings.c_cflag |= CSTOPB;
-  return tcsetattr(p->fd, TCSANOW, &settings) == 0 ? 0 : -1;
+  return applySettings(*p, settings);
 }
 
 int serialClose(int port) {
   Port* p = openPort(port);
   if (!p) return -1;
-  const int result = close(p->fd);
+  const int result = p->fd >= 0 ? close(p->fd) : 0;  // a lost device is closed already
   p->fd = -1;
+  p->opened = false;
   p->next = p->end = 0;
   return result == 0 ? 0 : -1;
 }
@@ -147,31 +237,35 @@ int serialClose(int port) {
 int serialSendByte(int port, int byte) {
   gloveLibraryNoteOtherCall();
   Port* p = openPort(port);
-  if (!p) return -1;
+  if (!p || !haveDevice(*p)) return -1;
   const unsigned char value = static_cast<unsigned char>(byte);
   for (;;) {
     const ssize_t written = write(p->fd, &value, 1);
     if (written == 1) return 0;
     if (written < 0 && errno == EINTR) continue;
-    if (written < 0 && errno != EAGAIN) return -1;
+    if (written < 0 && errno != EAGAIN) {
+      loseDevice(*p);
+      return -1;
+    }
     pollfd ready{p->fd, POLLOUT, 0};
     if (poll(&ready, 1, kSendWaitMillis) <= 0) return -1;
+    if (ready.revents & (POLLHUP | POLLERR | POLLNVAL)) {
+      loseDevice(*p);
+      return -1;
+    }
   }
 }
 
+// An empty take always lasts its millisecond, whatever the device's state: a caller
+// polling a hung-up or missing device sleeps instead of spinning a core.
 int serialTakeByte(int port) {
   gloveLibraryNoteOtherCall();
   Port* p = openPort(port);
   if (!p) return -1;
-  for (int attempt = 0; attempt < 2 && p->next == p->end; ++attempt) {
-    const ssize_t count = read(p->fd, p->buffer, kReadChunk);
-    if (count > 0) {
-      p->next = 0;
-      p->end = static_cast<size_t>(count);
-    } else if (attempt == 0) {
-      pollfd ready{p->fd, POLLIN, 0};
-      poll(&ready, 1, kTakeWaitMillis);
-    }
+  if (p->next == p->end) {
+    const int64_t waitEnds = monotonicNanos() + kTakeWaitMillis * kNanosPerMilli;
+    if (haveDevice(*p)) fillBuffer(*p, waitEnds - monotonicNanos());
+    if (p->next == p->end) sleepUntil(waitEnds);
   }
   return p->next < p->end ? p->buffer[p->next++] : -1;
 }

@@ -10,6 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <string>
 #include <vector>
 
 #include "platform/posix/serial_posix.h"
@@ -152,6 +155,142 @@ TEST_F(SerialPosixTest, ClosedPortRefusesEverythingUntilOpenedAgain) {
   const unsigned char reply = 0x40;
   ASSERT_EQ(write(master_, &reply, 1), 1);
   EXPECT_EQ(takeFromPort(1), std::vector<int>{0x40});
+}
+
+// A device that goes away and comes back: the port is named through a symlink, as a
+// USB adapter's udev name would be, and each "plug" is a new pseudo-terminal behind it.
+class SerialHangUpTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/signglove-serial-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    directory_ = pattern;
+    link_ = directory_ + "/contacts";
+    plugIn();
+    serialUseDevice(kPort, link_.c_str());
+    ASSERT_EQ(serialOpen(kPort, kQueue, kQueue), 0);
+    ASSERT_EQ(serialSetBaud(kPort, 9600), 0);
+    ASSERT_EQ(serialSetLine(kPort, 0, 0, 8), 0);
+  }
+  void TearDown() override {
+    serialClose(kPort);
+    unplug();
+    unlink(link_.c_str());
+    rmdir(directory_.c_str());
+  }
+
+  // A new pseudo-terminal, and the link moved to it in one step.
+  void plugIn() {
+    char name[256] = {};
+    ASSERT_EQ(openpty(&master_, &slave_, name, nullptr, nullptr), 0);
+    const std::string fresh = link_ + ".new";
+    ASSERT_EQ(symlink(name, fresh.c_str()), 0);
+    ASSERT_EQ(rename(fresh.c_str(), link_.c_str()), 0);
+  }
+
+  // The other side goes away: the port's end hangs up.
+  void unplug() {
+    if (master_ >= 0) close(master_);
+    if (slave_ >= 0) close(slave_);
+    master_ = slave_ = -1;
+  }
+
+  // Takes one byte, polling until it comes or the bound runs out; the polls made go to *polls.
+  static int takeOne(int* polls = nullptr) {
+    int byte = -1, attempt = 0;
+    while (byte < 0 && attempt < kTakeAttempts) {
+      byte = serialTakeByte(kPort);
+      ++attempt;
+    }
+    if (polls) *polls = attempt;
+    return byte;
+  }
+
+  // Sends requests, as the program does, until one goes through to the device that is
+  // plugged in now, and reads it there; the polls made go to *polls. (Bytes written to
+  // the new device before the port has made its line raw would be cooked.)
+  bool requestGetsThrough(int* polls = nullptr) const {
+    for (int attempt = 1; attempt <= kTakeAttempts; ++attempt) {
+      if (serialSendByte(kPort, 0x53) == 0) {
+        if (polls) *polls = attempt;
+        pollfd ready{master_, POLLIN, 0};
+        unsigned char request = 0;
+        return poll(&ready, 1, kReadWaitMillis) == 1 && read(master_, &request, 1) == 1 && request == 0x53;
+      }
+      serialTakeByte(kPort);
+    }
+    return false;
+  }
+
+  int master_ = -1, slave_ = -1;
+  std::string directory_, link_;
+};
+
+TEST_F(SerialHangUpTest, EmptyTakeWaitsItsMillisecondWhileTheDeviceIsGone) {
+  unplug();
+  constexpr int kTakes = 50;
+  const auto start = std::chrono::steady_clock::now();
+  for (int take = 0; take < kTakes; ++take) EXPECT_LT(serialTakeByte(kPort), 0);
+  // A lower bound only: sleeping never ends early, however busy the machine.
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(kTakes));
+  EXPECT_LT(serialSendByte(kPort, 0x53), 0);
+}
+
+TEST_F(SerialHangUpTest, OpensTheDeviceAgainWithTheSameSettingsWhenItIsBack) {
+  const unsigned char before = 0x40;
+  ASSERT_EQ(write(master_, &before, 1), 1);
+  EXPECT_EQ(takeOne(), 0x40);
+
+  // Unplugged: bytes go nowhere and nothing comes, for as long as it lasts.
+  unplug();
+  for (int take = 0; take < 20; ++take) EXPECT_LT(serialTakeByte(kPort), 0);
+
+  plugIn();
+  // The port has not touched the new device yet: it still has a fresh line's settings.
+  termios fresh{};
+  ASSERT_EQ(tcgetattr(slave_, &fresh), 0);
+  ASSERT_NE(fresh.c_lflag & ICANON, 0u);
+
+  // Found again within a tenth of a second or so.
+  int polls = 0;
+  ASSERT_TRUE(requestGetsThrough(&polls));
+  EXPECT_LE(polls, kTakeAttempts / 2) << "the device should be looked for every 100 ms";
+
+  termios settings{};
+  ASSERT_EQ(tcgetattr(slave_, &settings), 0);
+  EXPECT_EQ(cfgetospeed(&settings), static_cast<speed_t>(B9600));
+  EXPECT_EQ(settings.c_lflag & (ICANON | ECHO | ISIG), 0u);
+  EXPECT_EQ(settings.c_iflag & (IXON | ICRNL), 0u);
+  EXPECT_EQ(settings.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), static_cast<tcflag_t>(CS8));
+
+  // Every byte value comes through raw, flow-control and line-editing characters too.
+  const unsigned char reply[] = {0x00, 0x40, 0x11, 0x13, 0x12, 0x03, 0x0D, 0x0A, 0xFF};
+  ASSERT_EQ(write(master_, reply, sizeof reply), static_cast<ssize_t>(sizeof reply));
+  for (unsigned char byte : reply) EXPECT_EQ(takeOne(), byte);
+}
+
+TEST_F(SerialHangUpTest, SurvivesBeingUnpluggedAgainAndAgain) {
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    unplug();
+    EXPECT_LT(serialSendByte(kPort, 0x53), 0);
+    EXPECT_LT(serialTakeByte(kPort), 0);
+    plugIn();
+    ASSERT_TRUE(requestGetsThrough());
+    const unsigned char byte = static_cast<unsigned char>(0x10 + round);
+    ASSERT_EQ(write(master_, &byte, 1), 1);
+    EXPECT_EQ(takeOne(), byte);
+  }
+  EXPECT_EQ(serialClose(kPort), 0);
+  EXPECT_LT(serialTakeByte(kPort), 0) << "a port the program closed stays closed";
+  EXPECT_EQ(serialOpen(kPort, kQueue, kQueue), 0);
+}
+
+TEST_F(SerialHangUpTest, ClosingAPortWhoseDeviceIsGoneSucceeds) {
+  unplug();
+  EXPECT_LT(serialTakeByte(kPort), 0);
+  EXPECT_EQ(serialClose(kPort), 0);
+  EXPECT_LT(serialClose(kPort), 0);
 }
 
 }  // namespace
