@@ -1,5 +1,6 @@
 // The simulation backend of the platform layer: every operation acts on the virtual
-// world and costs a little virtual time (see timing.h).
+// world and costs a little virtual time (see timing.h). Every call is observed (see
+// observation.h); idle polling is skipped where the program cannot tell (poll_skipping.h).
 
 #include <cstdarg>
 #include <cstdio>
@@ -15,6 +16,11 @@ namespace {
 
 constexpr int kOnlyPort = 0;
 
+void observe(PlatformCall call, int64_t atMicros, int64_t result, int64_t first = 0, int64_t second = 0,
+             int64_t third = 0) {
+  observeCall(world.observation, call, atMicros, result, first, second, third);
+}
+
 int portSetting(int port) {
   worldAdvance(kSerialSetupCallMicros);
   return port == kOnlyPort && world.portOpen ? 0 : -1;
@@ -22,42 +28,81 @@ int portSetting(int port) {
 
 }  // namespace
 
-int serialOpen(int port, int, int) {
+int serialOpen(int port, int receiveQueueSize, int transmitQueueSize) {
+  const int64_t at = world.nowMicros;
   worldAdvance(kSerialSetupCallMicros);
-  if (port != kOnlyPort || world.scenario->serialFails) return -1;
-  world.portOpen = true;
-  return 0;
+  int result = -1;
+  if (port == kOnlyPort && !world.scenario->serialFails) {
+    world.portOpen = true;
+    result = 0;
+  }
+  observe(PlatformCall::kSerialOpen, at, result, port, receiveQueueSize, transmitQueueSize);
+  pollingSawOtherCall();
+  return result;
 }
 
-int serialSetBaud(int port, int) { return portSetting(port); }
+int serialSetBaud(int port, int baud) {
+  const int64_t at = world.nowMicros;
+  const int result = portSetting(port);
+  observe(PlatformCall::kSerialSetBaud, at, result, port, baud);
+  pollingSawOtherCall();
+  return result;
+}
 
-int serialSetLine(int port, int, int, int) { return portSetting(port); }
+int serialSetLine(int port, int parityCode, int stopBitsCode, int dataBits) {
+  const int64_t at = world.nowMicros;
+  const int result = portSetting(port);
+  observe(PlatformCall::kSerialSetLine, at, result, port, parityCode, stopBitsCode * 256 + dataBits);
+  pollingSawOtherCall();
+  return result;
+}
 
 int serialClose(int port) {
+  const int64_t at = world.nowMicros;
   const int result = portSetting(port);
   world.portOpen = false;
+  observe(PlatformCall::kSerialClose, at, result, port);
+  pollingSawOtherCall();
   return result;
 }
 
 int serialSendByte(int port, int byte) {
+  const int64_t at = world.nowMicros;
   worldAdvance(kSerialByteCallMicros);
-  if (port != kOnlyPort || !world.portOpen) return -1;
-  worldSendByte(static_cast<uint8_t>(byte));
-  return 0;
+  int result = -1;
+  if (port == kOnlyPort && world.portOpen) {
+    worldSendByte(static_cast<uint8_t>(byte));
+    result = 0;
+  }
+  observe(PlatformCall::kSerialSendByte, at, result, port, byte);
+  pollingSawSend(result == 0 ? byte : -1);
+  return result;
 }
 
 int serialTakeByte(int port) {
+  const int64_t at = world.nowMicros;
   worldAdvance(kSerialByteCallMicros);
-  if (port != kOnlyPort || !world.portOpen) return -1;
-  return worldTakeByte();
+  const bool open = port == kOnlyPort && world.portOpen;
+  const int result = open ? worldTakeByte() : -1;
+  observe(PlatformCall::kSerialTakeByte, at, result, port);
+  if (open)
+    pollingSawTake(result);
+  else
+    pollingSawOtherCall();
+  return result;
 }
 
 uint32_t clockMillis() {
+  const int64_t at = world.nowMicros;
   worldAdvance(kClockReadMicros);
-  return static_cast<uint32_t>(world.scenario->clockStartMs + static_cast<uint64_t>(world.nowMicros / 1000));
+  const uint32_t result = worldClockMillis(world.nowMicros);
+  observe(PlatformCall::kClockRead, at, result);
+  pollingSawClock(result);
+  return result;
 }
 
 void consolePrint(const char* format, ...) {
+  const int64_t at = world.nowMicros;
   va_list arguments;
   va_start(arguments, format);
   va_list measuring;
@@ -69,14 +114,20 @@ void consolePrint(const char* format, ...) {
   va_end(arguments);
   worldAdvance(kConsoleWriteMicros);
   worldWrite(text);
+  observe(PlatformCall::kConsolePrint, at, 0, textDigest(text.data(), text.size()));
+  pollingSawOtherCall();
 }
 
 void consoleClear() {
+  const int64_t at = world.nowMicros;
   worldAdvance(kConsoleClearMicros);
   worldClear();
+  observe(PlatformCall::kConsoleClear, at, 0);
+  pollingSawOtherCall();
 }
 
 int consoleReadChar() {
+  const int64_t at = world.nowMicros;
   worldAdvance(kConsoleWriteMicros);
   if (world.keysWaiting == 0) {
     const std::vector<Event>& events = world.scenario->events;
@@ -86,20 +137,39 @@ int consoleReadChar() {
     worldAdvanceTo(events[next].atMicros);
   }
   --world.keysWaiting;
+  observe(PlatformCall::kConsoleReadChar, at, '\n');
+  pollingSawOtherCall();
   return '\n';
 }
 
 int gloveLibraryInit() {
+  const int64_t at = world.nowMicros;
   worldAdvance(kGloveLibraryCallMicros);
-  return world.scenario->gloveAbsent ? 0 : 1;
+  const int result = world.scenario->gloveAbsent ? 0 : 1;
+  observe(PlatformCall::kGloveInit, at, result);
+  pollingSawOtherCall();
+  return result;
 }
 
-void gloveLibrarySetMouseState(int, int) { worldAdvance(kGloveLibraryCallMicros); }
+void gloveLibrarySetMouseState(int device, int state) {
+  const int64_t at = world.nowMicros;
+  worldAdvance(kGloveLibraryCallMicros);
+  observe(PlatformCall::kGloveMouseState, at, 0, device, state);
+  pollingSawOtherCall();
+}
 
-void gloveLibraryClose() { worldAdvance(kGloveLibraryCallMicros); }
+void gloveLibraryClose() {
+  const int64_t at = world.nowMicros;
+  worldAdvance(kGloveLibraryCallMicros);
+  observe(PlatformCall::kGloveClose, at, 0);
+  pollingSawOtherCall();
+}
 
 const GloveRecord* gloveLibraryRecord() {
+  const int64_t at = world.nowMicros;
   worldAdvance(kGloveRecordReadMicros);
-  worldRefreshGlove();
+  const bool changed = worldRefreshGlove();
+  observe(PlatformCall::kGloveRecordRead, at, world.observation.keepDigest ? gloveRecordDigest(world.record) : 0);
+  pollingSawGloveRead(changed);
   return &world.record;
 }

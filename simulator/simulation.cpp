@@ -12,5 +12,9 @@ SimulationResult runSimulation(const Scenario& scenario, const WorldOptions& opt
     result.stopReason = stopped.reason;
   }
   result.transcript = std::move(world.transcript);
+  result.endMicros = world.nowMicros;
+  observeEnd(world.observation, world.nowMicros);
+  observeEnd(world.observation, result.exitStatus);
+  result.observation = world.observation;
   return result;
 }

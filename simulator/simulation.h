@@ -11,6 +11,8 @@ struct SimulationResult {
   int exitStatus = 0;      // the program's own, or kExitStopped
   std::string transcript;  // the console, with a form feed for every clear
   std::string stopReason;  // why the simulation stopped the program, if it did
+  int64_t endMicros = 0;   // the virtual time when the program ended or was stopped
+  Observation observation;  // what the program saw; the digest ends with the end time and exit status
 };
 
 // Runs the program against the scenario in virtual time.
