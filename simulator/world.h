@@ -25,7 +25,7 @@ struct WorldOptions {
   bool realtime = false;      // keep virtual time from running ahead of the wall clock
   // Move time straight past polling that cannot see anything new (the program cannot
   // tell); off, every poll is made one by one.
-  bool skipIdlePolling = false;
+  bool skipIdlePolling = true;
   bool keepDigest = false;  // fold every platform call into world.observation.digest
 };
 
