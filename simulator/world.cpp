@@ -87,7 +87,8 @@ void applyEvent(const Event& event) {
 // byte once its transmitter is free.
 void answerRequest(int64_t arrivedMicros) {
   if (world.controller.silent) return;
-  const std::vector<uint8_t> reply = controllerReply(world.controller);
+  std::vector<uint8_t>& reply = world.replyBuffer;
+  controllerWriteReply(world.controller, reply);
   const int64_t start = std::max(arrivedMicros + kControllerScanMicros, world.controllerLineFreeMicros);
   for (size_t index = 0; index < reply.size(); ++index) {
     if (world.received.size() >= static_cast<size_t>(kReceiveQueueBytes)) break;

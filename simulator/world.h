@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <deque>
 #include <string>
+#include <vector>
 
 #include "platform/glove_library.h"
 #include "simulator/contact_controller.h"
@@ -60,6 +61,7 @@ struct World {
   std::deque<int64_t> requestsArriving;  // request bytes on their way to the controller
   std::deque<LineByte> received;         // reply bytes on their way to, or in, the host's queue
   int64_t requestsSent = 0;              // request bytes the host has sent, for figures
+  std::vector<uint8_t> replyBuffer;      // the reply being put on the wire, reused
 
   // Keyboard: Enter presses that have happened and not been read yet.
   int keysWaiting = 0;
