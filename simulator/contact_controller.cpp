@@ -1,6 +1,7 @@
 #include "simulator/contact_controller.h"
 
 #include <algorithm>
+#include <array>
 
 #include "contacts/contact_packet.h"
 
@@ -45,16 +46,27 @@ std::vector<uint16_t> controllerEntries(const ContactController& controller) {
   return entries;
 }
 
-std::vector<uint8_t> controllerReply(ContactController& controller) {
-  std::vector<uint8_t> bytes;
+void controllerWriteReply(ContactController& controller, std::vector<uint8_t>& bytes) {
+  bytes.clear();
   for (uint16_t word : controller.noiseWords) appendWord(bytes, word);
   controller.noiseWords.clear();
 
   appendWord(bytes, kHeaderWord);
   uint16_t checksum = 0;  // a 16-bit word on the wire: the sum wraps
-  for (uint16_t entry : controllerEntries(controller)) {
+  const auto appendEntry = [&](uint16_t entry) {
     appendWord(bytes, entry);
     checksum = static_cast<uint16_t>(checksum + entry);
+  };
+  std::array<ContactMask, 16> groups;  // disjoint groups of 16 pads: sorted here without the heap
+  if (controller.explicitWords) {
+    for (uint16_t entry : controller.words) appendEntry(entry);
+  } else if (controller.touching.size() > groups.size()) {  // empty groups touched: not a real pad set
+    for (uint16_t entry : controllerEntries(controller)) appendEntry(entry);
+  } else {
+    const size_t count = controller.touching.size();
+    std::copy_n(controller.touching.begin(), count, groups.begin());
+    std::sort(groups.begin(), groups.begin() + static_cast<std::ptrdiff_t>(count));
+    for (size_t index = 0; index < count; ++index) appendEntry(groups[index]);
   }
   appendWord(bytes, kTerminatorWord);
   if (controller.corruptReplies > 0) {
@@ -67,5 +79,10 @@ std::vector<uint8_t> controllerReply(ContactController& controller) {
     --controller.dropReplies;
     bytes.erase(bytes.begin() + static_cast<std::ptrdiff_t>(bytes.size() / 2));
   }
+}
+
+std::vector<uint8_t> controllerReply(ContactController& controller) {
+  std::vector<uint8_t> bytes;
+  controllerWriteReply(controller, bytes);
   return bytes;
 }

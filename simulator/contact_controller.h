@@ -31,3 +31,6 @@ std::vector<uint16_t> controllerEntries(const ContactController& controller);
 
 // The bytes of the reply to one request, faults applied (and used up).
 std::vector<uint8_t> controllerReply(ContactController& controller);
+
+// The same into bytes, replacing what it held; reusing one buffer spares the heap.
+void controllerWriteReply(ContactController& controller, std::vector<uint8_t>& bytes);

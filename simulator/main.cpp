@@ -138,6 +138,9 @@ int main(int argc, char** argv) {
     const double virtualSeconds = static_cast<double>(world.nowMicros) / 1e6;
     std::fprintf(stderr, "signglove-sim: %.3f s of virtual time in %.3f s of wall time (%.0f times as fast)\n",
                  virtualSeconds, wall, virtualSeconds / wall);
+    std::fprintf(stderr, "signglove-sim: %lld platform calls made, %lld more skipped as idle polling\n",
+                 static_cast<long long>(result.observation.calls),
+                 static_cast<long long>(result.observation.skippedCalls));
   }
   return result.exitStatus;
 }

@@ -14,5 +14,9 @@ SimulationResult runSimulation(const Scenario& scenario, const WorldOptions& opt
   }
   result.looseEnds = worldLooseEnds();
   result.transcript = std::move(world.transcript);
+  result.endMicros = world.nowMicros;
+  observeEnd(world.observation, world.nowMicros);
+  observeEnd(world.observation, result.exitStatus);
+  result.observation = world.observation;
   return result;
 }

@@ -13,6 +13,8 @@ struct SimulationResult {
   std::string transcript;  // the console, with a form feed for every clear
   std::string stopReason;  // why the simulation stopped the program, if it did
   std::vector<std::string> looseEnds;  // what the program left open or never switched off
+  int64_t endMicros = 0;   // the virtual time when the program ended or was stopped
+  Observation observation;  // what the program saw; the digest ends with the end time and exit status
 };
 
 // Runs the program against the scenario in virtual time.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <thread>
 
@@ -47,12 +48,26 @@ float channelValue(GloveChannel channel) {
   return cursor + 1 < keys.size() ? keyframeValue(keys[cursor], keys[cursor + 1], now) : keys[cursor].value;
 }
 
+// The first moment after now at which the channel's value may differ from its value now.
+int64_t channelSteadyUntil(GloveChannel channel) {
+  const std::vector<Keyframe>& keys = world.scenario->channels[channel];
+  const int64_t now = world.nowMicros;
+  if (keys.empty()) return kNever;
+  if (keys[0].atMicros > now) return keys[0].atMicros;
+  const size_t cursor = world.keyCursor[channel];  // channelValue has just brought it up to now
+  if (cursor + 1 == keys.size()) return kNever;
+  const Keyframe& next = keys[cursor + 1];
+  const bool moving = next.ramp && next.value != keys[cursor].value;
+  return moving ? now + 1 : next.atMicros;
+}
+
 void applyEvent(const Event& event) {
   switch (event.kind) {
     case EventKind::kPress:
     case EventKind::kRelease:
       for (int button = 0; button < 4; ++button)
         if (event.buttons & (1u << button)) world.buttons[button] = event.kind == EventKind::kPress ? 1 : 0;
+      world.gloveFreshUntil = 0;
       break;
     case EventKind::kEnter:
       ++world.keysWaiting;
@@ -60,6 +75,7 @@ void applyEvent(const Event& event) {
     case EventKind::kNoise:
       world.noiseAmount = event.amount;
       world.bendNoiseAmount = event.bendAmount;
+      world.gloveFreshUntil = 0;
       break;
     default:
       applyToController(world.controller, event);
@@ -71,7 +87,8 @@ void applyEvent(const Event& event) {
 // byte once its transmitter is free.
 void answerRequest(int64_t arrivedMicros) {
   if (world.controller.silent) return;
-  const std::vector<uint8_t> reply = controllerReply(world.controller);
+  std::vector<uint8_t>& reply = world.replyBuffer;
+  controllerWriteReply(world.controller, reply);
   const int64_t start = std::max(arrivedMicros + kControllerScanMicros, world.controllerLineFreeMicros);
   std::vector<uint8_t>& sent = world.repliesSent.emplace_back();
   for (size_t index = 0; index < reply.size(); ++index) {
@@ -122,6 +139,7 @@ void worldStart(const Scenario& scenario, const WorldOptions& options) {
   world.stopMicros = scenario.endMicros + kRunOnMicros;
   world.noiseState = kNoiseSeed;
   world.wallStartNanos = wallNanos();
+  world.observation.keepDigest = options.keepDigest;
 }
 
 void worldAdvanceTo(int64_t atMicros) {
@@ -134,8 +152,9 @@ void worldAdvanceTo(int64_t atMicros) {
 
 void worldAdvance(int64_t micros) { worldAdvanceTo(world.nowMicros + micros); }
 
-void worldRefreshGlove() {
-  GloveRecord& record = world.record;
+bool worldRefreshGlove() {
+  if (world.nowMicros < world.gloveFreshUntil) return false;
+  GloveRecord record = {};
   float* positionAndAngles[] = {&record.x, &record.y, &record.z, &record.orient[0], &record.orient[1],
                                 &record.orient[2]};
   for (int channel = kGloveX; channel <= kGloveOrient3; ++channel)
@@ -147,6 +166,43 @@ void worldRefreshGlove() {
     record.bend[finger] = static_cast<uint8_t>(std::clamp(bend, 0L, 255L));
   }
   for (int button = 0; button < 4; ++button) record.buttons[button] = world.buttons[button];
+
+  // Noise makes every refresh new; otherwise the record holds until a channel changes.
+  int64_t steadyUntil = world.noiseAmount > 0 || world.bendNoiseAmount > 0 ? 0 : kNever;
+  for (int channel = 0; channel < kGloveChannels && steadyUntil > 0; ++channel)
+    steadyUntil = std::min(steadyUntil, channelSteadyUntil(static_cast<GloveChannel>(channel)));
+  world.gloveFreshUntil = steadyUntil;
+
+  GloveRecord& current = world.record;
+  const auto same = [](const auto& a, const auto& b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+  const bool changed = !(same(record.x, current.x) && same(record.y, current.y) && same(record.z, current.z) &&
+                         same(record.orient, current.orient) && same(record.bend, current.bend) &&
+                         same(record.buttons, current.buttons));
+  current = record;
+  return changed;
+}
+
+uint32_t worldClockMillis(int64_t atMicros) {
+  return static_cast<uint32_t>(world.scenario->clockStartMs + static_cast<uint64_t>(atMicros / 1000));
+}
+
+int64_t worldGloveSteadyUntil() { return std::max(world.gloveFreshUntil, world.nowMicros); }
+
+int64_t worldFirstByteMicros() {
+  int64_t first = world.received.empty() ? kNever : world.received.front().atMicros;
+  if (!world.requestsArriving.empty())
+    first = std::min(first, world.requestsArriving.front() + kControllerScanMicros + lineMicros(1));
+  return first;
+}
+
+int64_t worldNextEventMicros() {
+  const std::vector<Event>& events = world.scenario->events;
+  return world.nextEvent < events.size() ? events[world.nextEvent].atMicros : kNever;
+}
+
+int64_t worldSkipLimitMicros() {
+  const int64_t pace = world.options.realtime ? world.paceCheckedMicros + kPaceIntervalMicros : kNever;
+  return std::min(world.stopMicros + 1, pace);
 }
 
 int worldLineMatches() {

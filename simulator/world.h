@@ -9,6 +9,8 @@
 
 #include "platform/glove_library.h"
 #include "simulator/contact_controller.h"
+#include "simulator/observation.h"
+#include "simulator/poll_skipping.h"
 #include "simulator/scenario.h"
 
 // The virtual world the simulation backend stands in: one clock, one glove, one
@@ -23,6 +25,10 @@ struct WorldOptions {
   FILE* echo = nullptr;       // where console output also goes as it is written
   bool echoIsTerminal = false;
   bool realtime = false;      // keep virtual time from running ahead of the wall clock
+  // Move time straight past polling that cannot see anything new (the program cannot
+  // tell); off, every poll is made one by one.
+  bool skipIdlePolling = true;
+  bool keepDigest = false;  // fold every platform call into world.observation.digest
 };
 
 // What the program asked of its serial port and glove library, as the real devices
@@ -60,6 +66,7 @@ struct World {
   uint64_t noiseState = 0;
   bool gloveOpen = false;          // initialised with a glove found, not closed since
   bool mouseEmulationOn = false;   // device 0 drives the mouse pointer
+  int64_t gloveFreshUntil = 0;  // refreshes before then would give the record as it is
 
   // Serial line and controller.
   ContactController controller;
@@ -72,6 +79,7 @@ struct World {
   std::vector<std::vector<uint8_t>> repliesSent;  // each reply's bytes that reached the line, for tests
 
   PlatformCalls calls;
+  std::vector<uint8_t> replyBuffer;      // the reply being put on the wire, reused
 
   // Keyboard: Enter presses that have happened and not been read yet.
   int keysWaiting = 0;
@@ -82,6 +90,10 @@ struct World {
   // Pacing against the wall clock.
   int64_t paceCheckedMicros = 0;
   int64_t wallStartNanos = 0;
+
+  // What the program has seen, and what the backend knows of its polling.
+  Observation observation;
+  PollingState polling;
 };
 
 extern World world;
@@ -95,8 +107,27 @@ void worldAdvance(int64_t micros);
 // Moves virtual time on to the given moment.
 void worldAdvanceTo(int64_t atMicros);
 
-// Refreshes the glove record for the time now.
-void worldRefreshGlove();
+// Refreshes the glove record for the time now; true when any field changed.
+bool worldRefreshGlove();
+
+// The millisecond clock's reading at a moment.
+uint32_t worldClockMillis(int64_t atMicros);
+
+// The first moment after now at which a glove record refresh may differ from the one
+// made now: a keyframe, a button or noise event, or just after now while a channel
+// moves or noise is on. Scripted events bound it too.
+int64_t worldGloveSteadyUntil();
+
+// The earliest moment a byte can be waiting in the host's receive queue, counting
+// replies to requests still on the wire; far in the future when none can.
+int64_t worldFirstByteMicros();
+
+// The moment of the next scripted event, far in the future when none is left.
+int64_t worldNextEventMicros();
+
+// Moments at or after this one must be reached by the program's own calls: the stop
+// rule and, in real-time runs, the next pacing check.
+int64_t worldSkipLimitMicros();
 
 // Puts a byte on the host's transmit line.
 void worldSendByte(uint8_t byte);
