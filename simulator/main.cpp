@@ -57,7 +57,10 @@ and sign include their own waits).
   rest [MS]                   relax the hand (no handshape) in front of the body
   noise AMOUNT [BENDS]        jitter position and angle readings by up to AMOUNT,
                               bends by up to BENDS (default 0); noise 0 turns it off
-Start-up conditions, before the first wait: serial fails, glove absent, clock MS.
+  tempo FACTOR                holds, movements and signs take FACTOR times as long
+Start-up conditions, before the first wait: serial fails, glove absent, clock MS,
+seed N (the noise sequence), controller scan MS, glove refresh MS (the glove record
+changes only once every MS).
 )";
 
 bool readAll(const char* path, std::string& text) {

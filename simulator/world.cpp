@@ -13,8 +13,6 @@ World world;
 
 namespace {
 
-// The program is stopped when it is still running this long after the last action.
-constexpr int64_t kRunOnMicros = 5 * kMicrosPerSecond;
 constexpr uint64_t kNoiseSeed = 0x5167'6c6f'7665'0001ULL;
 // Real-time runs compare the clocks every few virtual milliseconds and sleep off any
 // lead; a person cannot tell output that late.
@@ -31,6 +29,13 @@ uint64_t nextRandom() {  // splitmix64: small, fast and the same everywhere
   z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
   z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
   return z ^ (z >> 31);
+}
+
+// Spreads a small seed over the whole state; seed 0 keeps the state as it is.
+uint64_t seedMix(uint64_t seed) {
+  seed = (seed ^ (seed >> 30)) * 0xBF58476D1CE4E5B9ULL;
+  seed = (seed ^ (seed >> 27)) * 0x94D049BB133111EBULL;
+  return seed ^ (seed >> 31);
 }
 
 int jitter(int amount) {
@@ -72,7 +77,7 @@ void applyEvent(const Event& event) {
 void answerRequest(int64_t arrivedMicros) {
   if (world.controller.silent) return;
   const std::vector<uint8_t> reply = controllerReply(world.controller);
-  const int64_t start = std::max(arrivedMicros + kControllerScanMicros, world.controllerLineFreeMicros);
+  const int64_t start = std::max(arrivedMicros + world.scenario->controllerScanMicros, world.controllerLineFreeMicros);
   for (size_t index = 0; index < reply.size(); ++index) {
     if (world.received.size() >= static_cast<size_t>(kReceiveQueueBytes)) break;
     world.received.push_back({start + lineMicros(static_cast<int64_t>(index) + 1), reply[index]});
@@ -117,8 +122,8 @@ void worldStart(const Scenario& scenario, const WorldOptions& options) {
   world = World{};
   world.scenario = &scenario;
   world.options = options;
-  world.stopMicros = scenario.endMicros + kRunOnMicros;
-  world.noiseState = kNoiseSeed;
+  world.stopMicros = scenario.endMicros + options.runOnMicros;
+  world.noiseState = kNoiseSeed ^ seedMix(scenario.noiseSeed);
   world.wallStartNanos = wallNanos();
 }
 
@@ -133,6 +138,10 @@ void worldAdvanceTo(int64_t atMicros) {
 void worldAdvance(int64_t micros) { worldAdvanceTo(world.nowMicros + micros); }
 
 void worldRefreshGlove() {
+  if (const int64_t period = world.scenario->gloveRefreshMicros; period > 0) {
+    if (world.nowMicros / period == world.gloveRefreshTick) return;  // this period's refresh has happened
+    world.gloveRefreshTick = world.nowMicros / period;
+  }
   GloveRecord& record = world.record;
   float* positionAndAngles[] = {&record.x, &record.y, &record.z, &record.orient[0], &record.orient[1],
                                 &record.orient[2]};

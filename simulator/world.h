@@ -21,6 +21,7 @@ struct WorldOptions {
   FILE* echo = nullptr;       // where console output also goes as it is written
   bool echoIsTerminal = false;
   bool realtime = false;      // keep virtual time from running ahead of the wall clock
+  int64_t runOnMicros = 5 * kMicrosPerSecond;  // still running this long after the last action: stopped
 };
 
 // A byte on its way, available once the virtual clock reaches atMicros.
@@ -44,6 +45,7 @@ struct World {
   int noiseAmount = 0;
   int bendNoiseAmount = 0;
   uint64_t noiseState = 0;
+  int64_t gloveRefreshTick = -1;  // the refresh period the record was last refreshed in
 
   // Serial line and controller.
   ContactController controller;
@@ -76,7 +78,7 @@ void worldAdvance(int64_t micros);
 // Moves virtual time on to the given moment.
 void worldAdvanceTo(int64_t atMicros);
 
-// Refreshes the glove record for the time now.
+// Refreshes the glove record for the time now, at most once in each of the scenario's refresh periods.
 void worldRefreshGlove();
 
 // Puts a byte on the host's transmit line.
