@@ -1,5 +1,5 @@
 # signglove-eval run as a whole program on the small grid:
-#   cmake -DEVAL=<signglove-eval> -P eval/eval_cli_test.cmake
+#   cmake -DEVAL=<signglove-eval> [-DPLOT=<tools/plot_eval.py>] -P eval/eval_cli_test.cmake
 # The CSV must not depend on the number of workers, every item must be recognised in
 # clean conditions, and an interrupted run must leave the first trials' lines, whole.
 
@@ -57,6 +57,21 @@ if(NOT clean EQUAL 52)
 endif()
 if(NOT out MATCHES "\n +0 +0 +1 +2 +0 \\| +100\\.0 +100\\.0 +100\\.0 \\|")
   message(FATAL_ERROR "the summary does not show clean conditions at 100%:\n${out}")
+endif()
+
+# The pictures of the small grid's CSV.
+if(PLOT)
+  execute_process(COMMAND "${PLOT}" "${work}/one.csv" --out "${work}/plots"
+    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 300)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "${PLOT} exited with ${rc}\nstdout: [${out}]\nstderr: [${err}]")
+  endif()
+  foreach(picture accuracy noise-tempo confusion-handshape confusion-movement confusion-word)
+    file(READ "${work}/plots/eval-${picture}.svg" svg LIMIT 400)
+    if(NOT svg MATCHES "<svg")
+      message(FATAL_ERROR "eval-${picture}.svg is not an SVG picture")
+    endif()
+  endforeach()
 endif()
 
 # Interrupted: a long run stopped by SIGINT exits with 130 and leaves a CSV whose
