@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
   app.add_option("--grid", gridName, "preset grid: full (the published figures) or small (a quick look)")
       ->check(CLI::IsMember({"full", "small"}))
       ->capture_default_str();
-  app.add_option("--csv", csvPath, "where the trials go, one line each (- for standard output)")->capture_default_str();
+  app.add_option("--csv", csvPath, "where the trials go, one line each (-: standard output, and the tables go to standard error)")->capture_default_str();
   app.add_option("-j,--jobs", jobs, "worker processes (default: one per core)")->check(CLI::Range(1, 256));
   app.add_option("--seeds", seeds, "run every cell with seeds 1 to N (default: the grid's own)")
       ->check(CLI::Range(1, 1000));
@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "signglove-eval: cannot write %s: %s\n", csvPath.c_str(), std::strerror(errno));
     return 1;
   }
-  if (csv != stdout) printReport(stdout, grid, tally);
+  printReport(csv == stdout ? stderr : stdout, grid, tally);
   if (result.failed) {
     std::fprintf(stderr, "signglove-eval: a worker failed; %zu of %zu trials written\n", result.done, trials.size());
     return 1;
