@@ -3,7 +3,8 @@
 
     tools/plot_eval.py eval.csv [--out DIR] [--where COLUMN=VALUE ...]
 
-Writes into DIR (default: beside the CSV):
+Prints the headline table (accuracy against noise and tempo, as Markdown) and writes into
+DIR (default: beside the CSV):
   eval-accuracy.svg             accuracy against each knob, the others clean, one line per family
   eval-noise-tempo.svg          accuracy against noise and tempo together, one panel per family
   eval-confusion-FAMILY.svg     what each handshape, movement and word was taken for, as a heatmap
@@ -116,6 +117,27 @@ def plot_noise_tempo(rows, out):
     save(figure, os.path.join(out, "eval-noise-tempo.svg"))
 
 
+def headline_table(rows):
+    """Accuracy against noise (rows) and tempo (columns), handshapes / movements / words in each cell, as Markdown."""
+    cross = [row for row in rows if all(row[k] == CLEAN[k] for k in ("bend_noise", "scan_ms", "refresh_ms"))]
+    cells = collections.defaultdict(list)
+    for row in cross:
+        cells[(row["noise"], row["tempo"], row["family"])].append(row)
+    noises = sorted({row["noise"] for row in cross})
+    # A tempo run at clean noise only belongs to the knob sweeps, not to this table.
+    tempos = sorted(t for t in {row["tempo"] for row in cross}
+                    if len(noises) == 1 or any(cells.get((n, t, f)) for n in noises[1:] for f in FAMILIES))
+    lines = ["| noise \\ tempo | " + " | ".join(f"{t:g}" for t in tempos) + " |",
+             "|---" * (len(tempos) + 1) + "|"]
+    for noise in noises:
+        entries = []
+        for tempo in tempos:
+            shares = [accuracy(cells.get((noise, tempo, f), [])) for f in FAMILIES]
+            entries.append(" / ".join("-" if a is None else f"{a:.0f}" for a in shares))
+        lines.append(f"| {noise:g} | " + " | ".join(entries) + " |")
+    return "\n".join(lines)
+
+
 def plot_confusion(rows, family, out):
     rows = [row for row in rows if row["family"] == family]
     if not rows:
@@ -156,6 +178,8 @@ def main():
     out = arguments.out or os.path.dirname(os.path.abspath(arguments.csv))
     os.makedirs(out, exist_ok=True)
 
+    print("Recognised (%), handshapes / movements / words:\n")
+    print(headline_table(rows) + "\n")
     plot_accuracy(rows, out)
     plot_noise_tempo(rows, out)
     chosen = rows
