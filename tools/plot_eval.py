@@ -62,7 +62,7 @@ def others_clean(row, knob):
 def save(figure, path):
     figure.savefig(path, metadata=SVG_METADATA, bbox_inches="tight")
     plt.close(figure)
-    print(path)
+    print(path, file=sys.stderr)
 
 
 def plot_accuracy(rows, out):
