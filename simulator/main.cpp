@@ -57,8 +57,11 @@ and sign include their own waits).
   rest [MS]                   relax the hand (no handshape) in front of the body
   noise AMOUNT [BENDS]        jitter position and angle readings by up to AMOUNT,
                               bends by up to BENDS (default 0); noise 0 turns it off
+  tempo FACTOR                holds, movements and signs take FACTOR times as long
 Start-up conditions, before the first wait: serial fails [open|baud|line],
-glove absent, glove returns N (what the glove library's init returns), clock MS.
+glove absent, glove returns N (what the glove library's init returns), clock MS,
+seed N (the noise sequence), controller scan MS, glove refresh MS (the glove record
+changes only once every MS).
 A port set to anything but 9600 baud 8N1 garbles every byte both ways. When the
 program ends by itself, whatever it left open or never switched off is reported
 on standard error ("signglove-sim: left open: serial port COM1").

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "simulator/contact_controller.h"
+#include "simulator/timing.h"
 
 // A scenario compiled for the virtual world: the glove's continuous fields as
 // keyframes per channel, and everything else as events, all on the virtual clock.
@@ -67,6 +68,9 @@ struct Scenario {
   bool gloveAbsent = false;   // the glove library's init finds nothing: 0
   int gloveInitResult = 1;    // what its init returns otherwise
   uint32_t clockStartMs = 0;
+  uint64_t noiseSeed = 0;                              // 0: the noise every run has had so far
+  int64_t controllerScanMicros = kControllerScanMicros;  // the controller's scan before each reply
+  int64_t gloveRefreshMicros = 0;                      // the glove record changes at most this often; 0: every poll
   std::vector<Keyframe> channels[kGloveChannels];
   std::vector<Event> events;  // in time order
   int64_t endMicros = 0;      // scenario time after its last action
@@ -79,6 +83,7 @@ struct ScenarioBuilder {
   int64_t nowMicros = 0;
   float pose[kGloveChannels] = {};
   ContactController contacts;  // the pads as the script has left them
+  double tempo = 1;            // the signer's holds, movements and signs last this many times as long
 };
 
 constexpr int64_t kMicrosPerMilli = 1000;

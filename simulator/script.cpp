@@ -21,6 +21,10 @@ constexpr int64_t kMaxClock = 0xFFFF'FFFF;
 constexpr int64_t kDefaultHoldMs = 600;
 constexpr int64_t kLeastInt = std::numeric_limits<int>::min();
 constexpr int64_t kMostInt = std::numeric_limits<int>::max();
+constexpr double kSlowestTempo = 100, kFastestTempo = 0.01;
+constexpr int64_t kLongestScanMs = 10'000;
+constexpr int64_t kLongestRefreshMs = 10'000;
+constexpr int64_t kMaxSeed = 0x7FFF'FFFF'FFFF'FFFF;
 
 struct Line {
   int number;
@@ -145,6 +149,15 @@ bool compileController(Compiler& compiler, const Line& line) {
   if (!arguments(compiler, line, 1, -1)) return false;
   const std::string_view mode = line.arguments[0];
   Event event;
+  if (mode == "scan") {
+    int64_t ms = 0;
+    if (line.arguments.size() != 2) return fail(compiler, line, "'controller scan' takes a number of milliseconds");
+    if (!startUpCondition(compiler, line) ||
+        !wholeInRange(compiler, line, line.arguments[1], 0, kLongestScanMs, "a scan time in milliseconds", ms))
+      return false;
+    compiler.builder.scenario.controllerScanMicros = ms * kMicrosPerMilli;
+    return true;
+  }
   if (mode == "silent" || mode == "normal") {
     if (line.arguments.size() != 1) return fail(compiler, line, "'controller " + std::string(mode) + "' takes nothing more");
     event.kind = mode == "silent" ? EventKind::kControllerSilent : EventKind::kControllerNormal;
@@ -161,7 +174,7 @@ bool compileController(Compiler& compiler, const Line& line) {
     if (!words(compiler, line, 1, event.words)) return false;
   } else {
     return fail(compiler, line,
-                "unknown controller mode " + quoted(mode) + " (silent, normal, corrupt N, drop N or noise WORD...)");
+                "unknown controller mode " + quoted(mode) + " (silent, normal, corrupt N, drop N, noise WORD... or scan MS)");
   }
   builderEvent(compiler.builder, std::move(event));
   return true;
@@ -221,6 +234,13 @@ bool compileLine(Compiler& compiler, const Line& line) {
       return fail(compiler, line, "did you mean 'serial fails'? (or 'serial fails open', 'baud' or 'line')");
     if (!startUpCondition(compiler, line)) return false;
     builder.scenario.serialFails = failure;
+  } else if (action == "glove" && !args.empty() && args[0] == "refresh") {
+    int64_t ms = 0;
+    if (args.size() != 2) return fail(compiler, line, "'glove refresh' takes a number of milliseconds");
+    if (!startUpCondition(compiler, line) ||
+        !wholeInRange(compiler, line, args[1], 0, kLongestRefreshMs, "a refresh period in milliseconds", ms))
+      return false;
+    builder.scenario.gloveRefreshMicros = ms * kMicrosPerMilli;
   } else if (action == "glove") {
     int64_t result = 0;
     const bool returns = args.size() == 2 && args[0] == "returns";
@@ -272,6 +292,20 @@ bool compileLine(Compiler& compiler, const Line& line) {
     event.amount = static_cast<int>(amount);
     event.bendAmount = static_cast<int>(bendAmount);
     builderEvent(builder, std::move(event));
+  } else if (action == "seed") {
+    int64_t seed = 0;
+    if (!arguments(compiler, line, 1, 1) || !startUpCondition(compiler, line) ||
+        !wholeInRange(compiler, line, args[0], 0, kMaxSeed, "a seed", seed))
+      return false;
+    builder.scenario.noiseSeed = static_cast<uint64_t>(seed);
+  } else if (action == "tempo") {
+    if (!arguments(compiler, line, 1, 1)) return false;
+    double factor = 0;
+    const auto [end, error] = std::from_chars(args[0].data(), args[0].data() + args[0].size(), factor);
+    if (error != std::errc() || end != args[0].data() + args[0].size() || !(factor >= kFastestTempo) ||
+        !(factor <= kSlowestTempo))
+      return fail(compiler, line, quoted(args[0]) + " is not a tempo (a factor from 0.01 to 100; 1 is the usual pace)");
+    builder.tempo = factor;
   } else if (action == "move") {
     int64_t ms = 0;
     if (!arguments(compiler, line, 1, 2)) return false;

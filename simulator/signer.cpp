@@ -115,6 +115,18 @@ int touchingNow(const ScenarioBuilder& builder) {
 
 int64_t periodNow(const ScenarioBuilder& builder) { return samplePeriodMicros(touchingNow(builder)); }
 
+// The signer's tempo stretches every wait and ramp of its holds, movements and signs
+// (taps and calibration keep their times); the distances stay. Tempo 1 keeps every time as it is.
+int64_t paced(const ScenarioBuilder& builder, int64_t micros) {
+  return builder.tempo == 1 ? micros : std::llround(static_cast<double>(micros) * builder.tempo);
+}
+
+void pacedWait(ScenarioBuilder& builder, int64_t micros) { builderWait(builder, paced(builder, micros)); }
+
+void pacedRamp(ScenarioBuilder& builder, GloveChannel channel, float value, int64_t micros) {
+  builderRamp(builder, channel, value, paced(builder, micros));
+}
+
 void setPads(ScenarioBuilder& builder, const HandshapeRealisation& shape) {
   Event untouch;
   untouch.kind = EventKind::kUntouch;
@@ -130,8 +142,8 @@ void setPads(ScenarioBuilder& builder, const HandshapeRealisation& shape) {
 
 void setFingers(ScenarioBuilder& builder, const HandshapeRealisation& shape, int64_t rampMicros) {
   for (int finger = 0; finger < 5; ++finger)
-    builderRamp(builder, static_cast<GloveChannel>(kFirstBendChannel + finger), shape.bend[finger], rampMicros);
-  builderRamp(builder, kGloveOrient2, shape.angle2, rampMicros);
+    pacedRamp(builder, static_cast<GloveChannel>(kFirstBendChannel + finger), shape.bend[finger], rampMicros);
+  pacedRamp(builder, kGloveOrient2, shape.angle2, rampMicros);
 }
 
 // Bends, angle and pads change in the same instant. No window then mixes the old
@@ -147,9 +159,9 @@ void takeShapeAtOnce(ScenarioBuilder& builder, const HandshapeRealisation& shape
 // between two windows.
 void moveToShape(ScenarioBuilder& builder, const HandshapeRealisation& shape, int64_t rampMicros) {
   setFingers(builder, shape, rampMicros);
-  builderWait(builder, rampMicros / 2);
+  pacedWait(builder, rampMicros / 2);
   setPads(builder, shape);
-  builderWait(builder, rampMicros - rampMicros / 2);
+  pacedWait(builder, rampMicros - rampMicros / 2);
 }
 
 bool atRest(const ScenarioBuilder& builder) {
@@ -188,10 +200,10 @@ constexpr PathRealisation kPaths[] = {
 void movePath(ScenarioBuilder& builder, const PathRealisation& path, int64_t durationMs) {
   const float longest = std::max({std::fabs(path.dx), std::fabs(path.dy), std::fabs(path.dz)});
   const int64_t micros = durationMs > 0 ? durationMs * kMicrosPerMilli : durationFor(longest, periodNow(builder));
-  builderRamp(builder, kGloveX, builder.pose[kGloveX] + path.dx, micros);
-  builderRamp(builder, kGloveY, builder.pose[kGloveY] + path.dy, micros);
-  builderRamp(builder, kGloveZ, builder.pose[kGloveZ] + path.dz, micros);
-  builderWait(builder, micros);
+  pacedRamp(builder, kGloveX, builder.pose[kGloveX] + path.dx, micros);
+  pacedRamp(builder, kGloveY, builder.pose[kGloveY] + path.dy, micros);
+  pacedRamp(builder, kGloveZ, builder.pose[kGloveZ] + path.dz, micros);
+  pacedWait(builder, micros);
 }
 
 // The wrist roll: the third angle turns past 100 and back while the second angle turns
@@ -211,12 +223,12 @@ void rollWrists(ScenarioBuilder& builder, int64_t durationMs) {
   const int64_t out = total * kRollOutPeriods / (kRollOutPeriods + kRollBackPeriods);
   const float turn = kRollTurnPerPeriod * static_cast<float>(out) / static_cast<float>(period);
   const float orient3 = builder.pose[kGloveOrient3], orient2 = builder.pose[kGloveOrient2];
-  builderRamp(builder, kGloveOrient3, orient3 + turn, out);
-  builderRamp(builder, kGloveOrient2, orient2 + turn * kRollOrient2Share, out);
-  builderWait(builder, out);
-  builderRamp(builder, kGloveOrient3, orient3, total - out);
-  builderRamp(builder, kGloveOrient2, orient2, total - out);
-  builderWait(builder, total - out);
+  pacedRamp(builder, kGloveOrient3, orient3 + turn, out);
+  pacedRamp(builder, kGloveOrient2, orient2 + turn * kRollOrient2Share, out);
+  pacedWait(builder, out);
+  pacedRamp(builder, kGloveOrient3, orient3, total - out);
+  pacedRamp(builder, kGloveOrient2, orient2, total - out);
+  pacedWait(builder, total - out);
 }
 
 // The finger wave (bend, straighten, bend) is only looked for while the third angle is
@@ -239,8 +251,8 @@ void turnForFingerWave(ScenarioBuilder& builder) {
   const float orient3 = builder.pose[kGloveOrient3];
   if (orient3 < 0 || orient3 > 100) return;
   const auto micros = static_cast<int64_t>((orient3 - kWaveOrient3) / kSlowTurnPerMilli * kMicrosPerMilli);
-  builderRamp(builder, kGloveOrient3, kWaveOrient3, micros);
-  builderWait(builder, micros);
+  pacedRamp(builder, kGloveOrient3, kWaveOrient3, micros);
+  pacedWait(builder, micros);
 }
 
 void fingerWave(ScenarioBuilder& builder, int64_t durationMs) {
@@ -252,9 +264,9 @@ void fingerWave(ScenarioBuilder& builder, int64_t durationMs) {
     const float step = phase % 2 == 0 ? swing : -swing;
     for (int channel = kGloveIndex; channel <= kGloveLittle; ++channel) {
       const auto finger = static_cast<GloveChannel>(channel);
-      builderRamp(builder, finger, std::clamp(builder.pose[finger] + step, 0.0f, 255.0f), phaseMicros);
+      pacedRamp(builder, finger, std::clamp(builder.pose[finger] + step, 0.0f, 255.0f), phaseMicros);
     }
-    builderWait(builder, phaseMicros);
+    pacedWait(builder, phaseMicros);
   }
 }
 
@@ -272,9 +284,9 @@ void joltArm(ScenarioBuilder& builder) {
   const int64_t period = periodNow(builder);
   const float x = builder.pose[kGloveX];
   builderSet(builder, kGloveX, x + kJoltDistance);
-  builderWait(builder, period * 3 / 2);
+  pacedWait(builder, period * 3 / 2);
   builderSet(builder, kGloveX, x);
-  builderWait(builder, period * 3);  // every window that saw the jolt is over
+  pacedWait(builder, period * 3);  // every window that saw the jolt is over
 }
 
 // --- Signs ---
@@ -304,13 +316,13 @@ constexpr int64_t kRestMs = 300;
 
 void returnToNeutral(ScenarioBuilder& builder) {
   const int64_t micros = kArmReturnMs * kMicrosPerMilli;
-  builderRamp(builder, kGloveX, kNeutralPosition.x, micros);
-  builderRamp(builder, kGloveY, kNeutralPosition.y, micros);
-  builderRamp(builder, kGloveZ, kNeutralPosition.z, micros);
-  builderRamp(builder, kGloveOrient1, kNeutralOrient1, micros);
-  builderRamp(builder, kGloveOrient2, kNeutralOrient2, micros);
-  builderRamp(builder, kGloveOrient3, kNeutralOrient3, micros);
-  builderWait(builder, micros);
+  pacedRamp(builder, kGloveX, kNeutralPosition.x, micros);
+  pacedRamp(builder, kGloveY, kNeutralPosition.y, micros);
+  pacedRamp(builder, kGloveZ, kNeutralPosition.z, micros);
+  pacedRamp(builder, kGloveOrient1, kNeutralOrient1, micros);
+  pacedRamp(builder, kGloveOrient2, kNeutralOrient2, micros);
+  pacedRamp(builder, kGloveOrient3, kNeutralOrient3, micros);
+  pacedWait(builder, micros);
 }
 
 // The hand relaxes (a finger move, so that every program window sees it), stays so
@@ -318,10 +330,10 @@ void returnToNeutral(ScenarioBuilder& builder) {
 void rest(ScenarioBuilder& builder, int64_t restMs) {
   if (!atRest(builder)) {
     moveToShape(builder, kRest, kShapeMoveMs * kMicrosPerMilli);
-    builderWait(builder, kClosingHoldMs * kMicrosPerMilli);
+    pacedWait(builder, kClosingHoldMs * kMicrosPerMilli);
   }
   returnToNeutral(builder);
-  builderWait(builder, restMs * kMicrosPerMilli);
+  pacedWait(builder, restMs * kMicrosPerMilli);
 }
 
 void setPosition(ScenarioBuilder& builder, const Position& position) {
@@ -364,9 +376,9 @@ void signerHold(ScenarioBuilder& builder, std::string_view name, int64_t holdMs)
   joltArm(builder);
   const int64_t lag = 3 * samplePeriodMicros(std::max(touchingNow(builder), groupCount(shape)));
   setFingers(builder, shape, 0);
-  builderWait(builder, lag);
+  pacedWait(builder, lag);
   setPads(builder, shape);
-  builderWait(builder, holdMs * kMicrosPerMilli);
+  pacedWait(builder, holdMs * kMicrosPerMilli);
 }
 
 bool signerKnowsMovement(std::string_view name) {
@@ -395,12 +407,12 @@ void signerSign(ScenarioBuilder& builder, std::string_view word) {
   if (sign->movement && std::string_view(sign->movement) == "fingersIncDecInc") turnForFingerWave(builder);
 
   takeShapeAtOnce(builder, *findHandshape(sign->start));
-  builderWait(builder, kSignStartHoldMs * kMicrosPerMilli);
+  pacedWait(builder, kSignStartHoldMs * kMicrosPerMilli);
 
   if (sign->movement) signerMove(builder, sign->movement, 0);
   if (sign->closing) {
     moveToShape(builder, *findHandshape(sign->closing), kShapeMoveMs * kMicrosPerMilli);
-    builderWait(builder, kClosingHoldMs * kMicrosPerMilli);
+    pacedWait(builder, kClosingHoldMs * kMicrosPerMilli);
   }
   rest(builder, kRestMs);
 }

@@ -14,8 +14,6 @@ World world;
 
 namespace {
 
-// The program is stopped when it is still running this long after the last action.
-constexpr int64_t kRunOnMicros = 5 * kMicrosPerSecond;
 constexpr uint64_t kNoiseSeed = 0x5167'6c6f'7665'0001ULL;
 // Real-time runs compare the clocks every few virtual milliseconds and sleep off any
 // lead; a person cannot tell output that late.
@@ -32,6 +30,13 @@ uint64_t nextRandom() {  // splitmix64: small, fast and the same everywhere
   z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
   z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
   return z ^ (z >> 31);
+}
+
+// Spreads a small seed over the whole state; seed 0 keeps the state as it is.
+uint64_t seedMix(uint64_t seed) {
+  seed = (seed ^ (seed >> 30)) * 0xBF58476D1CE4E5B9ULL;
+  seed = (seed ^ (seed >> 27)) * 0x94D049BB133111EBULL;
+  return seed ^ (seed >> 31);
 }
 
 int jitter(int amount) {
@@ -89,7 +94,8 @@ void answerRequest(int64_t arrivedMicros) {
   if (world.controller.silent) return;
   std::vector<uint8_t>& reply = world.replyBuffer;
   controllerWriteReply(world.controller, reply);
-  const int64_t start = std::max(arrivedMicros + kControllerScanMicros, world.controllerLineFreeMicros);
+  const int64_t start =
+      std::max(arrivedMicros + world.scenario->controllerScanMicros, world.controllerLineFreeMicros);
   std::vector<uint8_t>& sent = world.repliesSent.emplace_back();
   for (size_t index = 0; index < reply.size(); ++index) {
     if (world.received.size() >= static_cast<size_t>(kReceiveQueueBytes)) break;
@@ -136,8 +142,8 @@ void worldStart(const Scenario& scenario, const WorldOptions& options) {
   world = World{};
   world.scenario = &scenario;
   world.options = options;
-  world.stopMicros = scenario.endMicros + kRunOnMicros;
-  world.noiseState = kNoiseSeed;
+  world.stopMicros = scenario.endMicros + options.runOnMicros;
+  world.noiseState = kNoiseSeed ^ seedMix(scenario.noiseSeed);
   world.wallStartNanos = wallNanos();
   world.observation.keepDigest = options.keepDigest;
 }
@@ -153,6 +159,10 @@ void worldAdvanceTo(int64_t atMicros) {
 void worldAdvance(int64_t micros) { worldAdvanceTo(world.nowMicros + micros); }
 
 bool worldRefreshGlove() {
+  if (const int64_t period = world.scenario->gloveRefreshMicros; period > 0) {
+    if (world.nowMicros / period == world.gloveRefreshTick) return false;  // this period's refresh has happened
+    world.gloveRefreshTick = world.nowMicros / period;
+  }
   if (world.nowMicros < world.gloveFreshUntil) return false;
   GloveRecord record = {};
   float* positionAndAngles[] = {&record.x, &record.y, &record.z, &record.orient[0], &record.orient[1],
@@ -191,7 +201,7 @@ int64_t worldGloveSteadyUntil() { return std::max(world.gloveFreshUntil, world.n
 int64_t worldFirstByteMicros() {
   int64_t first = world.received.empty() ? kNever : world.received.front().atMicros;
   if (!world.requestsArriving.empty())
-    first = std::min(first, world.requestsArriving.front() + kControllerScanMicros + lineMicros(1));
+    first = std::min(first, world.requestsArriving.front() + world.scenario->controllerScanMicros + lineMicros(1));
   return first;
 }
 

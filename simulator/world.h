@@ -29,6 +29,7 @@ struct WorldOptions {
   // tell); off, every poll is made one by one.
   bool skipIdlePolling = true;
   bool keepDigest = false;  // fold every platform call into world.observation.digest
+  int64_t runOnMicros = 5 * kMicrosPerSecond;  // still running this long after the last action: stopped
 };
 
 // What the program asked of its serial port and glove library, as the real devices
@@ -67,6 +68,7 @@ struct World {
   bool gloveOpen = false;          // initialised with a glove found, not closed since
   bool mouseEmulationOn = false;   // device 0 drives the mouse pointer
   int64_t gloveFreshUntil = 0;  // refreshes before then would give the record as it is
+  int64_t gloveRefreshTick = -1;  // the refresh period the record was last refreshed in
 
   // Serial line and controller.
   ContactController controller;
@@ -107,7 +109,8 @@ void worldAdvance(int64_t micros);
 // Moves virtual time on to the given moment.
 void worldAdvanceTo(int64_t atMicros);
 
-// Refreshes the glove record for the time now; true when any field changed.
+// Refreshes the glove record for the time now, at most once in each of the scenario's
+// refresh periods; true when any field changed.
 bool worldRefreshGlove();
 
 // The millisecond clock's reading at a moment.
