@@ -19,6 +19,7 @@ namespace {
 
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
+constexpr size_t kLongestCommand = 4096;  // more without a newline is not a command
 
 const char* const kHelp = R"(usage: signglove-board [--fast] [--link PATH] [FIRMWARE.elf]
 
@@ -116,11 +117,17 @@ int main(int argc, char** argv) {
       char chunk[256];
       const ssize_t count = read(STDIN_FILENO, chunk, sizeof chunk);
       if (count <= 0) break;
-      pending.append(chunk, static_cast<size_t>(count));
-      for (size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1)) {
-        if (!applyCommand(pending.substr(0, end), touching, quit, error))
+      for (ssize_t index = 0; index < count; ++index) {
+        if (chunk[index] != '\n') {
+          if (pending.size() <= kLongestCommand) pending += chunk[index];
+          continue;
+        }
+        if (pending.size() > kLongestCommand)
+          std::fprintf(stderr, "signglove-board: a command line longer than %zu characters\n", kLongestCommand);
+        else if (!applyCommand(pending, touching, quit, error))
           std::fprintf(stderr, "signglove-board: %s\n", error.c_str());
         boardSetTouching(board, touching);
+        pending.clear();
       }
     }
     if (!boardPtyStep(board, pty)) {
