@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "firmware/board.h"
+#include "firmware/board_measure.h"
 #include "firmware/board_pty.h"
 
 namespace {
@@ -22,6 +23,7 @@ constexpr int kExitUsage = 2;
 constexpr size_t kLongestCommand = 4096;  // more without a newline is not a command
 
 const char* const kHelp = R"(usage: signglove-board [--fast] [--link PATH] [FIRMWARE.elf]
+       signglove-board --measure [FIRMWARE.elf]
 
 Runs the contact controller's firmware (by default the one built with this program)
 on an emulated ATmega328P at 16 MHz, at the pace of the wall clock, and prints the
@@ -32,6 +34,8 @@ line:
                  (LP LR LM LI LT LPm RPm RT RI RM RR RP)
   untouch        no pads touch
   quit           end the program (so does end of input, or a signal)
+--measure prints the scan time for a few touch patterns, the length of each reply
+on the line and the emulator's speed against the wall clock, unpaced.
 )";
 
 volatile std::sig_atomic_t stopRequested = 0;
@@ -69,6 +73,7 @@ bool applyCommand(const std::string& line, std::vector<ContactMask>& touching, b
 
 int main(int argc, char** argv) {
   bool paced = true;
+  bool measure = false;
   std::string link;
   std::string firmware = SIGNGLOVE_FIRMWARE_ELF;
   for (int index = 1; index < argc; ++index) {
@@ -76,6 +81,8 @@ int main(int argc, char** argv) {
     if (arg == "--help") {
       std::fputs(kHelp, stdout);
       return 0;
+    } else if (arg == "--measure") {
+      measure = true;
     } else if (arg == "--fast") {
       paced = false;
     } else if (arg == "--link" && index + 1 < argc) {
@@ -87,6 +94,8 @@ int main(int argc, char** argv) {
       return kExitUsage;
     }
   }
+
+  if (measure) return boardMeasure(firmware);
 
   Board board;
   BoardPty pty;
