@@ -156,6 +156,8 @@ Board::~Board() {
     avr_terminate(avr);
     std::free(avr);
   }
+  for (uint32_t index = 0; index < symbolCount; ++index) std::free(symbols[index]);
+  std::free(symbols);
 }
 
 bool boardLoad(Board& board, const std::string& elfPath, std::string& error) {
@@ -178,6 +180,7 @@ bool boardLoad(Board& board, const std::string& elfPath, std::string& error) {
   if (!board.avr) {
     error = std::string("the emulator does not know the ") + kBoardChip;
     std::free(image.firmware.flash);
+    std::free(image.firmware.eeprom);
     return false;
   }
   avr_init(board.avr);
@@ -185,6 +188,8 @@ bool boardLoad(Board& board, const std::string& elfPath, std::string& error) {
   avr_load_firmware(board.avr, &image.firmware);
   std::free(image.firmware.flash);
   std::free(image.firmware.eeprom);
+  board.symbols = reinterpret_cast<void**>(image.firmware.symbol);
+  board.symbolCount = image.firmware.symbolcount;
 
   // The UART would otherwise echo the firmware's output on our standard output and
   // sleep on every status read while the firmware waits for a byte.

@@ -29,6 +29,8 @@ struct Board {
   ~Board();
 
   avr_t* avr = nullptr;
+  void** symbols = nullptr;  // the firmware's symbols, kept while the emulator may refer to them
+  uint32_t symbolCount = 0;
   std::vector<ContactMask> touching;  // disjoint groups of pads in contact
   ContactMask grounded = 0;           // pads shorted to ground: a wiring fault
 
