@@ -275,9 +275,10 @@ ContactMask padMaskByName(const std::string& name) {
 }
 
 PadPin padPin(ContactMask pad) {
+  static constexpr ContactMask kInPinOrder[] = PADS_IN_PIN_ORDER;
   for (int index = 0; index < kPadsPerHand; ++index) {
-    if (pad == (1u << index)) return {RIGHT_PADS_PORT_LETTER, RIGHT_PADS_FIRST_PIN + index};
-    if (pad == (0x100u << index)) return {LEFT_PADS_PORT_LETTER, LEFT_PADS_FIRST_PIN + index};
+    if (pad == kInPinOrder[index]) return {RIGHT_PADS_PORT_LETTER, RIGHT_PADS_FIRST_PIN + index};
+    if (pad == kInPinOrder[kPadsPerHand + index]) return {LEFT_PADS_PORT_LETTER, LEFT_PADS_FIRST_PIN + index};
   }
   return {'?', -1};
 }

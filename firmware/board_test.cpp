@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "firmware/pad_pins.h"
 #include "simulator/contact_controller.h"
 
 namespace {
@@ -179,18 +180,21 @@ TEST_F(BoardTest, ReplyEndsWellWithinTheHostsDeadline) {
 TEST(PadPinTest, EachPadSitsOnTheDocumentedPin) {
   struct Case {
     const char* name;
+    int firmwareMask;  // the firmware's name for it
     ContactMask mask;
     char port;
     int bit;
   };
   const Case cases[] = {
-      {"RP", 0x0001, 'D', 2}, {"RR", 0x0002, 'D', 3},  {"RM", 0x0004, 'D', 4},  {"RI", 0x0008, 'D', 5},
-      {"RT", 0x0010, 'D', 6}, {"RPm", 0x0020, 'D', 7}, {"LPm", 0x0100, 'C', 0}, {"LT", 0x0200, 'C', 1},
-      {"LI", 0x0400, 'C', 2}, {"LM", 0x0800, 'C', 3},  {"LR", 0x1000, 'C', 4},  {"LP", 0x2000, 'C', 5},
+      {"RP", PAD_RP, 0x0001, 'D', 2},    {"RR", PAD_RR, 0x0002, 'D', 3},   {"RM", PAD_RM, 0x0004, 'D', 4},
+      {"RI", PAD_RI, 0x0008, 'D', 5},    {"RT", PAD_RT, 0x0010, 'D', 6},   {"RPm", PAD_RPm, 0x0020, 'D', 7},
+      {"LPm", PAD_LPm, 0x0100, 'C', 0},  {"LT", PAD_LT, 0x0200, 'C', 1},   {"LI", PAD_LI, 0x0400, 'C', 2},
+      {"LM", PAD_LM, 0x0800, 'C', 3},    {"LR", PAD_LR, 0x1000, 'C', 4},   {"LP", PAD_LP, 0x2000, 'C', 5},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(padMaskByName(c.name), c.mask);
+    EXPECT_EQ(c.firmwareMask, c.mask);
     EXPECT_EQ(padPin(c.mask).port, c.port);
     EXPECT_EQ(padPin(c.mask).bit, c.bit);
   }

@@ -27,6 +27,18 @@
 #define LEFT_PADS_PORT_LETTER 'C'
 #define LEFT_PADS_FIRST_PIN 0
 
+/* Each pad's mask bit, named by its label. */
+enum {
+  PAD_RP = 0x0001, PAD_RR = 0x0002, PAD_RM = 0x0004, PAD_RI = 0x0008, PAD_RT = 0x0010, PAD_RPm = 0x0020,
+  PAD_LPm = 0x0100, PAD_LT = 0x0200, PAD_LI = 0x0400, PAD_LM = 0x0800, PAD_LR = 0x1000, PAD_LP = 0x2000
+};
+
+/* The pads in the order of their pins: the right hand's from its first pin up, then
+ * the left hand's. The reading of a port turns into mask bits by a shift, so this
+ * order is also the order of the mask bits. */
+#define PADS_IN_PIN_ORDER \
+  { PAD_RP, PAD_RR, PAD_RM, PAD_RI, PAD_RT, PAD_RPm, PAD_LPm, PAD_LT, PAD_LI, PAD_LM, PAD_LR, PAD_LP }
+
 /* A hand's pads as they sit in its port: six pins from the first. */
 #define HAND_PINS_MASK(first_pin) ((unsigned char)(0x3F << (first_pin)))
 

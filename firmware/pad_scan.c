@@ -19,10 +19,8 @@
  * fraction of this. */
 #define SETTLE_MICROS 10
 
-/* Pads 0..5 are the right hand (mask bits 0..5), pads 6..11 the left (bits 8..13). */
-static uint16_t padBit(uint8_t pad) {
-  return pad < PADS_PER_HAND ? (uint16_t)(1u << pad) : (uint16_t)(1u << (pad + 8 - PADS_PER_HAND));
-}
+/* Pads 0..5 are the right hand, 6..11 the left, in the order of their pins. */
+static const uint16_t kPadMasks[PAD_COUNT] = PADS_IN_PIN_ORDER;
 
 static uint16_t padsReadingLow(void) {
   const uint8_t right = (uint8_t)((uint8_t)~PIND & RIGHT_PINS) >> RIGHT_PADS_FIRST_PIN;
@@ -66,8 +64,7 @@ static uint8_t insertGroup(uint16_t groups[MAX_PAD_GROUPS], uint8_t count, uint1
 /* follows[p] holds the pads that read low while pad p was driven low. Touching is
  * symmetric and transitive, so a group is everything reachable either way. */
 static uint8_t mergeGroups(const uint16_t follows[PAD_COUNT], uint16_t groups[MAX_PAD_GROUPS]) {
-  uint16_t bits[PAD_COUNT];  // AVR shifts one place per instruction: work them out once
-  for (uint8_t pad = 0; pad < PAD_COUNT; ++pad) bits[pad] = padBit(pad);
+  const uint16_t* const bits = kPadMasks;
   uint16_t unassigned = ALL_PADS;
   uint8_t count = 0;
   for (uint8_t pad = 0; pad < PAD_COUNT; ++pad) {
@@ -100,7 +97,7 @@ uint8_t scanPadGroups(uint16_t groups[MAX_PAD_GROUPS]) {
   for (uint8_t pad = 0; pad < PAD_COUNT; ++pad) {
     drivePad(pad, 0);
     _delay_us(SETTLE_MICROS);
-    follows[pad] = (uint16_t)(padsReadingLow() & ~stuckLow & ~padBit(pad));
+    follows[pad] = (uint16_t)(padsReadingLow() & ~stuckLow & ~kPadMasks[pad]);
     drivePad(pad, 1);
     _delay_us(SETTLE_MICROS);
     releasePad(pad);
