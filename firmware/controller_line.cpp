@@ -53,7 +53,7 @@ bool controllerLineFromHost(ControllerLine& line, ContactController& faults, uin
   return true;
 }
 
-void controllerLineFromController(ControllerLine& line, uint8_t byte, std::vector<uint8_t>& toHost) {
+bool controllerLineFromController(ControllerLine& line, uint8_t byte, std::vector<uint8_t>& toHost) {
   line.reply.push_back(byte);
   const size_t offset = line.reply.size() - line.replyStart;  // of this byte, from 1
   bool last = false;
@@ -68,7 +68,7 @@ void controllerLineFromController(ControllerLine& line, uint8_t byte, std::vecto
   if (!holdsWhole(line)) {
     // Bytes go out as they come, but for the checksum's high byte, held until its low
     // byte shows whether the corrupted sum carries into it.
-    if (corrupt && line.entriesDone && line.checksumBytes == 1) return;
+    if (corrupt && line.entriesDone && line.checksumBytes == 1) return false;
     if (corrupt && last) {
       const uint16_t sum = static_cast<uint16_t>(((line.reply[line.reply.size() - 2] << 8) | byte) + 1);
       toHost.push_back(static_cast<uint8_t>(sum >> 8));
@@ -82,7 +82,7 @@ void controllerLineFromController(ControllerLine& line, uint8_t byte, std::vecto
     line.reply[at] = static_cast<uint8_t>(sum >> 8);
     line.reply[at + 1] = static_cast<uint8_t>(sum & 0xFF);
   }
-  if (!last) return;
+  if (!last) return false;
   finishReply(line, toHost);
   // The next reply's noise, if its request is already in.
   if (!line.pending.empty()) {
@@ -94,4 +94,5 @@ void controllerLineFromController(ControllerLine& line, uint8_t byte, std::vecto
     line.replyStart = line.reply.size();
     next.noise.clear();
   }
+  return true;
 }

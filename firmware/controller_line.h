@@ -35,4 +35,5 @@ bool controllerLineFromHost(ControllerLine& line, ContactController& faults, uin
                             std::vector<uint8_t>& toHost);
 
 // A byte from the controller: appends to toHost whatever reaches the host now.
-void controllerLineFromController(ControllerLine& line, uint8_t byte, std::vector<uint8_t>& toHost);
+// Returns true when the byte ended a reply.
+bool controllerLineFromController(ControllerLine& line, uint8_t byte, std::vector<uint8_t>& toHost);
