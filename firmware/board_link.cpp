@@ -1,5 +1,7 @@
 #include "firmware/board_link.h"
 
+#include <algorithm>
+
 #include "contacts/contact_packet.h"
 
 namespace {
@@ -53,4 +55,22 @@ bool boardLinkRunTo(BoardLink& link, const ContactController& controller, int64_
 double boardLinkMeanReplyMicros(const BoardLink& link) {
   if (link.replies == 0) return 0;
   return static_cast<double>(link.replyCyclesSum) / static_cast<double>(link.replies) / kCyclesPerMicro;
+}
+
+bool scriptFitsTheBoard(std::string_view script, ScriptError& error) {
+  int number = 0;
+  for (size_t position = 0; position <= script.size();) {
+    const size_t end = std::min(script.find('\n', position), script.size());
+    std::string_view line = script.substr(position, end - position);
+    ++number;
+    line = line.substr(0, line.find('#'));
+    const size_t start = line.find_first_not_of(" \t\r");
+    if (start != std::string_view::npos &&
+        line.substr(start, line.find_first_of(" \t\r", start) - start) == "groups") {
+      error = {number, "'groups' has no meaning for the controller's firmware: its entries are the pads that touch"};
+      return false;
+    }
+    position = end + 1;
+  }
+  return true;
 }

@@ -3,11 +3,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "firmware/board.h"
 #include "firmware/controller_line.h"
 #include "simulator/contact_controller.h"
+#include "simulator/script.h"
 
 // The emulated board standing in for the simulator's controller on a player's serial
 // line (the rig's): the firmware follows the scenario's clock, its pads touch as the
@@ -43,3 +45,8 @@ bool boardLinkRunTo(BoardLink& link, const ContactController& controller, int64_
 // The mean time a request took on the line, from its start to its reply's end, in
 // microseconds: the shortest sample period this controller allows. 0 before a reply.
 double boardLinkMeanReplyMicros(const BoardLink& link);
+
+// False, with the line, when a scenario script asks of the controller what a board
+// cannot do: `groups` sets the entries whatever touches, which only the simulator's
+// controller can.
+bool scriptFitsTheBoard(std::string_view script, ScriptError& error);

@@ -94,4 +94,25 @@ TEST_F(BoardLinkTest, MeasuresTheLinesShortestSamplePeriod) {
   EXPECT_LT(boardLinkMeanReplyMicros(link), 9 * 1144 + 1000);
 }
 
+TEST(ScriptFitsTheBoardTest, RefusesGroupsAndNothingElse) {
+  struct Case {
+    const char* script;
+    int errorLine;  // 0: it fits
+  };
+  const Case cases[] = {
+      {"touch RT RI\nwait 40\nuntouch\ncontroller corrupt 1\n", 0},
+      {"touch RT RI\nwait 40\ngroups 0x0018\n", 3},
+      {"wait 40\n  groups\twith tabs\n", 2},
+      {"# groups only in a comment\nwait 40 # groups\n", 0},
+      {"groupsies 1\n", 0},
+      {"", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.script);
+    ScriptError error;
+    EXPECT_EQ(scriptFitsTheBoard(c.script, error), c.errorLine == 0);
+    EXPECT_EQ(error.line, c.errorLine);
+  }
+}
+
 }  // namespace
