@@ -8,11 +8,11 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "firmware/board.h"
+#include "firmware/board_commands.h"
 #include "firmware/board_measure.h"
 #include "firmware/board_pty.h"
 
@@ -41,33 +41,6 @@ on the line and the emulator's speed against the wall clock, unpaced.
 volatile std::sig_atomic_t stopRequested = 0;
 
 void requestStop(int) { stopRequested = 1; }
-
-// Applies one command line; returns false for one it does not know, with the reason.
-bool applyCommand(const std::string& line, std::vector<ContactMask>& touching, bool& quit, std::string& error) {
-  std::istringstream words(line);
-  std::string command;
-  if (!(words >> command) || command[0] == '#') return true;
-  if (command == "quit") {
-    quit = true;
-  } else if (command == "untouch") {
-    touching.clear();
-  } else if (command == "touch") {
-    ContactMask group = 0;
-    for (std::string name; words >> name;) {
-      const ContactMask pad = padMaskByName(name);
-      if (!pad) {
-        error = "no pad named " + name;
-        return false;
-      }
-      group |= pad;
-    }
-    touching.push_back(group);
-  } else {
-    error = "unknown command " + command;
-    return false;
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -133,7 +106,7 @@ int main(int argc, char** argv) {
         }
         if (pending.size() > kLongestCommand)
           std::fprintf(stderr, "signglove-board: a command line longer than %zu characters\n", kLongestCommand);
-        else if (!applyCommand(pending, touching, quit, error))
+        else if (!boardCommand(pending, touching, quit, error))
           std::fprintf(stderr, "signglove-board: %s\n", error.c_str());
         boardSetTouching(board, touching);
         pending.clear();
