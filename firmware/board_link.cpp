@@ -45,6 +45,7 @@ bool boardLinkRunTo(BoardLink& link, const ContactController& controller, int64_
       if (!link.requestCycles.empty()) {
         ++link.replies;
         link.replyCyclesSum += taken.atCycle - link.requestCycles.front();
+        link.lastReplyMicros = static_cast<int64_t>((taken.atCycle - link.requestCycles.front()) / kCyclesPerMicro);
         link.requestCycles.erase(link.requestCycles.begin());
       }
     }

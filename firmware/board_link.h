@@ -25,6 +25,7 @@ struct BoardLink {
   std::vector<uint64_t> requestCycles;  // of requests passed on and not yet answered
   int64_t replies = 0;
   uint64_t replyCyclesSum = 0;
+  int64_t lastReplyMicros = 0;  // the latest reply's time on the line
 };
 
 // Loads the firmware and lets it start. On failure returns false with the reason.
