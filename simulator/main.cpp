@@ -57,7 +57,11 @@ and sign include their own waits).
   rest [MS]                   relax the hand (no handshape) in front of the body
   noise AMOUNT [BENDS]        jitter position and angle readings by up to AMOUNT,
                               bends by up to BENDS (default 0); noise 0 turns it off
-Start-up conditions, before the first wait: serial fails, glove absent, clock MS.
+Start-up conditions, before the first wait: serial fails [open|baud|line],
+glove absent, glove returns N (what the glove library's init returns), clock MS.
+A port set to anything but 9600 baud 8N1 garbles every byte both ways. When the
+program ends by itself, whatever it left open or never switched off is reported
+on standard error ("signglove-sim: left open: serial port COM1").
 )";
 
 bool readAll(const char* path, std::string& text) {
@@ -125,7 +129,10 @@ int main(int argc, char** argv) {
   options.realtime = realtime || (demo && options.echoIsTerminal && !fast);
   const auto wallStart = std::chrono::steady_clock::now();
   const SimulationResult result = runSimulation(scenario, options);
-  if (result.exitStatus == kExitStopped) std::fprintf(stderr, "signglove-sim: stopped: %s\n", result.stopReason.c_str());
+  if (result.exitStatus == kExitStopped)
+    std::fprintf(stderr, "signglove-sim: stopped: %s\n", result.stopReason.c_str());
+  else  // a program stopped half-way has not had its chance to close anything
+    for (const std::string& end : result.looseEnds) std::fprintf(stderr, "signglove-sim: %s\n", end.c_str());
   if (timing) {
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
     const double virtualSeconds = static_cast<double>(world.nowMicros) / 1e6;

@@ -59,9 +59,13 @@ struct Event {
   std::vector<uint16_t> words;
 };
 
+// The step of the serial port's set-up that fails, if any.
+enum SerialFailure { kSerialWorks = 0, kSerialOpenFails, kSerialBaudFails, kSerialLineFails };
+
 struct Scenario {
-  bool serialFails = false;
-  bool gloveAbsent = false;
+  SerialFailure serialFails = kSerialWorks;
+  bool gloveAbsent = false;   // the glove library's init finds nothing: 0
+  int gloveInitResult = 1;    // what its init returns otherwise
   uint32_t clockStartMs = 0;
   std::vector<Keyframe> channels[kGloveChannels];
   std::vector<Event> events;  // in time order
