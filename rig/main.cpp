@@ -15,13 +15,17 @@
 
 #include "rig/rig.h"
 
+#ifdef SIGNGLOVE_FIRMWARE_BOARD
+#include "firmware/board_link.h"
+#endif
+
 #ifndef SIGNGLOVE_COM1
 #define SIGNGLOVE_COM1 "/dev/ttyS0"
 #endif
 
 namespace {
 
-const char* const kHelp = R"(usage: signglove-rig [--timing] SCRIPT [-- COMMAND [ARGS...]]
+const char* const kHelp = R"(usage: signglove-rig [--timing] [--controller emulated|firmware] SCRIPT [-- COMMAND [ARGS...]]
 
 Runs COMMAND (by default the signglove built beside the rig) against the scenario
 SCRIPT (- reads standard input), played against the wall clock: the virtual signer's
@@ -36,12 +40,18 @@ standard input; its output passes through unchanged.
 --timing reports on standard error the program's CPU and wall time and the mean
 interval between its requests against the line's limit.
 
+--controller firmware answers with the contact controller's firmware on an emulated
+ATmega328P instead of the simulator's controller: its pads touch as the script says,
+and the script's controller faults act on the line between it and the program.
+`groups` has no meaning for it and is a script error.
+
 Exit status: the program's own; 1 when the rig cannot set up; 2 for a bad script;
 3 when the program was still running 5 s after the script's last action.
 )";
 
 int usage() {
-  std::fputs("usage: signglove-rig [--timing] SCRIPT [-- COMMAND [ARGS...]] (see --help)\n", stderr);
+  std::fputs("usage: signglove-rig [--timing] [--controller emulated|firmware] SCRIPT [-- COMMAND [ARGS...]] (see --help)\n",
+             stderr);
   return kRigExitBadScript;
 }
 
@@ -67,6 +77,15 @@ std::string besideTheRig(const char* name) {
   return path.substr(0, path.rfind('/') + 1) + name;
 }
 
+// False, with the line, for a script that asks what the controller's firmware cannot do.
+bool fitsTheBoard([[maybe_unused]] const std::string& text, [[maybe_unused]] ScriptError& error) {
+#ifdef SIGNGLOVE_FIRMWARE_BOARD
+  return scriptFitsTheBoard(text, error);
+#else
+  return true;
+#endif
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -74,6 +93,7 @@ int main(int argc, char** argv) {
   options.device = SIGNGLOVE_COM1;
   std::string script;
   bool haveScript = false;
+  bool onBoard = false;
   for (int index = 1; index < argc; ++index) {
     const std::string argument = argv[index];
     if (argument == "--help") {
@@ -83,6 +103,10 @@ int main(int argc, char** argv) {
     if (argument == "--") {
       for (++index; index < argc; ++index) options.command.push_back(argv[index]);
       if (options.command.empty()) return usage();
+    } else if (argument == "--controller" && index + 1 < argc) {
+      const std::string controller = argv[++index];
+      if (controller != "emulated" && controller != "firmware") return usage();
+      onBoard = controller == "firmware";
     } else if (argument == "--timing") {
       options.timing = true;
     } else if (!haveScript && (argument[0] != '-' || argument == "-")) {
@@ -103,9 +127,18 @@ int main(int argc, char** argv) {
   const std::string name = script == "-" ? "stdin" : script;
   Scenario scenario;
   ScriptError error;
-  if (!compileScript(text, scenario, error) || !playableInRealTime(text, error)) {
+  if (!compileScript(text, scenario, error) || !playableInRealTime(text, error) ||
+      (onBoard && !fitsTheBoard(text, error))) {
     std::fprintf(stderr, "%s:%d: %s\n", name.c_str(), error.line, error.message.c_str());
     return kRigExitBadScript;
   }
+#ifdef SIGNGLOVE_FIRMWARE_BOARD
+  if (onBoard) options.firmware = SIGNGLOVE_FIRMWARE_ELF;
+#else
+  if (onBoard) {
+    std::fputs("signglove-rig: built without the controller's firmware (avr-gcc or simavr missing)\n", stderr);
+    return kRigExitCannotSetUp;
+  }
+#endif
   return runRig(scenario, options);
 }

@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <memory>
 
 #include "contacts/contact_packet.h"
 #include "platform/glove_record_writer.h"
@@ -24,6 +25,10 @@
 #include "rig/scenario_clock.h"
 #include "simulator/timing.h"
 #include "simulator/world.h"
+
+#ifdef SIGNGLOVE_FIRMWARE_BOARD
+#include "firmware/board_link.h"
+#endif
 
 namespace {
 
@@ -35,6 +40,9 @@ constexpr int kTermGraceMillis = 1000;
 // busy neighbours (compilers, other rigs) rarely delay a byte or a sample; the
 // scenario clock takes care of the delays that remain.
 constexpr int kRealTimePriority = 10;
+// With the controller's firmware, the board runs in slices this long between looks at
+// the line: well under a byte's frame.
+constexpr int64_t kBoardStepMicros = 250;
 // Request intervals longer than a packet time-out are not the wire's pace.
 constexpr int64_t kLongestPacedIntervalMicros = 500'000;
 
@@ -54,6 +62,7 @@ int cannotSetUp(const std::string& reason) {
 struct RequestLog {
   std::vector<int64_t> atMicros;
   std::vector<int64_t> replyBytes;
+  std::vector<int64_t> limitMicros;  // the line's limit for each as the board measured it; 0: work it out
 };
 
 struct Program {
@@ -121,7 +130,9 @@ void reportTiming(const rusage& usage, int64_t wallUsed, const RequestLog& reque
   for (size_t index = 0; index + 1 < requests.atMicros.size(); ++index) {
     const int64_t interval = requests.atMicros[index + 1] - requests.atMicros[index];
     if (interval > kLongestPacedIntervalMicros) continue;
-    const int64_t limit = lineMicros(1) + kControllerScanMicros + lineMicros(requests.replyBytes[index]);
+    const int64_t limit = requests.limitMicros[index] > 0
+                              ? requests.limitMicros[index]
+                              : lineMicros(1) + kControllerScanMicros + lineMicros(requests.replyBytes[index]);
     intervalSum += interval;
     limitSum += limit;
     ratios.push_back(static_cast<double>(interval) / static_cast<double>(limit));
@@ -154,6 +165,7 @@ bool takeRequests(int master, int64_t wallNow, RequestLog& requests) {
       requested = true;
       requests.atMicros.push_back(wallNow);
       requests.replyBytes.push_back(0);
+      requests.limitMicros.push_back(0);
     }
   }
 }
@@ -171,6 +183,48 @@ bool deliverBytes(int master, RequestLog& requests) {
   }
   return delivered && worldNextByteMicros() == std::numeric_limits<int64_t>::max();
 }
+
+#ifdef SIGNGLOVE_FIRMWARE_BOARD
+void writeBytes(int master, const std::vector<uint8_t>& bytes, RequestLog& requests) {
+  for (uint8_t value : bytes)
+    while (write(master, &value, 1) < 0 && errno == EINTR) {
+    }
+  if (!requests.replyBytes.empty()) requests.replyBytes.back() += static_cast<int64_t>(bytes.size());
+}
+
+// The program's bytes go to the board through the line's faults. True when one of them
+// was a request.
+bool takeRequestsForBoard(int master, int64_t wallNow, RequestLog& requests, BoardLink& board) {
+  bool requested = false;
+  uint8_t bytes[256];
+  for (;;) {
+    const ssize_t count = read(master, bytes, sizeof bytes);
+    if (count <= 0) return requested;
+    for (ssize_t index = 0; index < count; ++index) {
+      if (bytes[index] != kRequestByte) continue;
+      requested = true;
+      requests.atMicros.push_back(wallNow);
+      requests.replyBytes.push_back(0);
+      requests.limitMicros.push_back(0);
+    }
+    std::vector<uint8_t> toHost;  // noise words go out at once
+    boardLinkFromHost(board, world.controller, bytes, static_cast<size_t>(count), toHost);
+    writeBytes(master, toHost, requests);
+  }
+}
+
+// Runs the board to the scenario's time and hands over the bytes that reached the
+// program by then. True when a reply has just ended and no other is awaited.
+bool deliverBoardBytes(int master, int64_t now, RequestLog& requests, BoardLink& board, bool& stopped) {
+  std::vector<uint8_t> toHost;
+  const int64_t repliesBefore = board.replies;
+  const bool done = boardLinkRunTo(board, world.controller, now, toHost, stopped);
+  writeBytes(master, toHost, requests);
+  if (board.replies > repliesBefore && !requests.limitMicros.empty())
+    requests.limitMicros.back() = board.lastReplyMicros;
+  return done;
+}
+#endif
 
 void deliverKeys(int input) {
   for (int keys = worldTakeKeys(); keys > 0; --keys)
@@ -225,6 +279,15 @@ int runRig(const Scenario& scenario, const RigOptions& options) {
     worldRefreshGlove();
     gloveWriterPublish(glove, world.record);
   }
+#ifdef SIGNGLOVE_FIRMWARE_BOARD
+  std::unique_ptr<BoardLink> board;
+  if (!options.firmware.empty()) {
+    board = std::make_unique<BoardLink>();
+    if (!boardLinkStart(*board, options.firmware, error)) return cannotSetUp(error);
+  }
+#else
+  if (!options.firmware.empty()) return cannotSetUp("built without the controller's firmware");
+#endif
   const int64_t startMicros = wallMicros();
   Program program;
   if (!startProgram(options.command, program, error)) return cannotSetUp(error);
@@ -243,15 +306,31 @@ int runRig(const Scenario& scenario, const RigOptions& options) {
       std::fprintf(stderr, "signglove-rig: stopped: %s\n", stopped.reason.c_str());
       break;
     }
-    if (takeRequests(pty.master, wallNow, requests)) scenarioClockRequest(clock);
-    if (deliverBytes(pty.master, requests)) scenarioClockReplyDone(clock);
+    int64_t stepMicros = kGloveRefreshMicros;
+#ifdef SIGNGLOVE_FIRMWARE_BOARD
+    if (board) {
+      stepMicros = kBoardStepMicros;
+      if (takeRequestsForBoard(pty.master, wallNow, requests, *board)) scenarioClockRequest(clock);
+      bool chipStopped = false;
+      if (deliverBoardBytes(pty.master, now, requests, *board, chipStopped)) scenarioClockReplyDone(clock);
+      if (chipStopped) {
+        endProgram(program, usage);
+        std::fprintf(stderr, "signglove-rig: stopped: the controller's emulated chip stopped\n");
+        break;
+      }
+    } else
+#endif
+    {
+      if (takeRequests(pty.master, wallNow, requests)) scenarioClockRequest(clock);
+      if (deliverBytes(pty.master, requests)) scenarioClockReplyDone(clock);
+    }
     deliverKeys(program.input);
     if (gloveThere) {
       worldRefreshGlove();
       gloveWriterPublish(glove, world.record);
     }
 
-    const int64_t wakeAt = std::min({now + kGloveRefreshMicros, worldNextHappeningMicros(), worldNextByteMicros()});
+    const int64_t wakeAt = std::min({now + stepMicros, worldNextHappeningMicros(), worldNextByteMicros()});
     scenarioClockPlan(clock, wakeAt);
     const int64_t waitMicros =
         std::max<int64_t>(0, scenarioClockWallFor(clock, wakeAt) - (wallMicros() - startMicros));

@@ -19,6 +19,7 @@ struct RigOptions {
   std::vector<std::string> command;  // the program and its arguments
   std::string device;                // the program's COM1 device, bound over in its namespace
   bool timing = false;               // report CPU, wall time and request pace on stderr
+  std::string firmware;              // the controller's firmware: its emulated board answers instead
 };
 
 // False, with the line, when the script asks for what cannot happen in real time (the

@@ -1,0 +1,16 @@
+/* The serial line to the host: 9600 baud, 8 data bits, no parity, one stop bit. */
+#ifndef SIGNGLOVE_FIRMWARE_SERIAL_LINE_H
+#define SIGNGLOVE_FIRMWARE_SERIAL_LINE_H
+
+#include <stdint.h>
+
+/* Sets the UART up for the line. */
+void serialInit(void);
+
+/* Waits for the next byte; returns it, or -1 when it arrived with a framing error. */
+int16_t serialReceive(void);
+
+/* Sends one byte, waiting while the transmitter is busy. */
+void serialSend(uint8_t byte);
+
+#endif
