@@ -59,6 +59,12 @@ struct Event {
   std::vector<uint16_t> words;
 };
 
+// What the script's signer does, in words, from a moment on: for traces and captions.
+struct Note {
+  int64_t atMicros = 0;
+  std::string text;
+};
+
 struct Scenario {
   bool serialFails = false;
   bool gloveAbsent = false;
@@ -66,6 +72,7 @@ struct Scenario {
   std::vector<Keyframe> channels[kGloveChannels];
   std::vector<Event> events;  // in time order
   int64_t endMicros = 0;      // scenario time after its last action
+  std::vector<Note> notes;    // in time order; the world never reads them
 };
 
 // Compiles a scenario action by action, keeping the time and the hand as the script
@@ -97,6 +104,9 @@ void builderRamp(ScenarioBuilder& builder, GloveChannel channel, float value, in
 
 // Schedules an event now, following what it does to the pads.
 void builderEvent(ScenarioBuilder& builder, Event event);
+
+// Notes what the signer does from now on.
+void builderNote(ScenarioBuilder& builder, std::string text);
 
 // Closes the scenario: its end is the time now.
 Scenario builderFinish(ScenarioBuilder& builder);
