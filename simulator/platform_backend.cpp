@@ -15,6 +15,10 @@ namespace {
 
 constexpr int kOnlyPort = 0;
 
+void observe(ObservedCall call) {
+  if (world.options.observe) world.options.observe(call);
+}
+
 int portSetting(int port) {
   worldAdvance(kSerialSetupCallMicros);
   return port == kOnlyPort && world.portOpen ? 0 : -1;
@@ -43,13 +47,16 @@ int serialSendByte(int port, int byte) {
   worldAdvance(kSerialByteCallMicros);
   if (port != kOnlyPort || !world.portOpen) return -1;
   worldSendByte(static_cast<uint8_t>(byte));
+  observe({ObservedCall::kByteSent, byte});
   return 0;
 }
 
 int serialTakeByte(int port) {
   worldAdvance(kSerialByteCallMicros);
   if (port != kOnlyPort || !world.portOpen) return -1;
-  return worldTakeByte();
+  const int byte = worldTakeByte();
+  if (byte >= 0) observe({ObservedCall::kByteTaken, byte});
+  return byte;
 }
 
 uint32_t clockMillis() {
@@ -69,11 +76,13 @@ void consolePrint(const char* format, ...) {
   va_end(arguments);
   worldAdvance(kConsoleWriteMicros);
   worldWrite(text);
+  observe({ObservedCall::kConsoleWrite, 0, nullptr, &text});
 }
 
 void consoleClear() {
   worldAdvance(kConsoleClearMicros);
   worldClear();
+  observe({ObservedCall::kConsoleClear});
 }
 
 int consoleReadChar() {
@@ -101,5 +110,6 @@ void gloveLibraryClose() { worldAdvance(kGloveLibraryCallMicros); }
 const GloveRecord* gloveLibraryRecord() {
   worldAdvance(kGloveRecordReadMicros);
   worldRefreshGlove();
+  observe({ObservedCall::kGloveRead, 0, &world.record});
   return &world.record;
 }

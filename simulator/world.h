@@ -17,10 +17,20 @@ struct SimulationStopped {
   std::string reason;
 };
 
+// A platform call the program has just made, as observers (the trace, the captions)
+// see it; they must not change anything the program sees.
+struct ObservedCall {
+  enum Kind { kGloveRead, kByteSent, kByteTaken, kConsoleWrite, kConsoleClear } kind;
+  int byte = 0;                         // sent or taken
+  const GloveRecord* record = nullptr;  // read
+  const std::string* text = nullptr;    // written
+};
+
 struct WorldOptions {
   FILE* echo = nullptr;       // where console output also goes as it is written
   bool echoIsTerminal = false;
   bool realtime = false;      // keep virtual time from running ahead of the wall clock
+  void (*observe)(const ObservedCall& call) = nullptr;  // called after each such call
 };
 
 // A byte on its way, available once the virtual clock reaches atMicros.
