@@ -367,6 +367,7 @@ bool compileLine(Compiler& compiler, const Line& line) {
 bool compileAndNote(Compiler& compiler, const Line& line) {
   std::vector<Note>& notes = compiler.builder.scenario.notes;
   const size_t firstNote = notes.size();
+  const int64_t before = compiler.builder.nowMicros;
   // A wait is no action of the signer's, but its comment says what the wait is for.
   if (line.action == "wait" && !line.comment.empty()) builderNote(compiler.builder, std::string(line.comment));
   if (!compileLine(compiler, line)) return false;
@@ -377,8 +378,7 @@ bool compileAndNote(Compiler& compiler, const Line& line) {
   if (line.action == "move" || line.action == "wait") return true;
   // Any other action that lets time pass ends the stretch right after a movement; a
   // wait only counts towards the stillness the next movement needs.
-  if (compiler.lastMoveEndMicros != kNoMoveYet && compiler.builder.nowMicros > compiler.lastMoveEndMicros)
-    compiler.lastMoveEndMicros = kNoMoveYet;
+  if (compiler.builder.nowMicros > before) compiler.lastMoveEndMicros = kNoMoveYet;
   return true;
 }
 
