@@ -11,7 +11,7 @@ namespace {
 
 constexpr const char* kHeader =
     "ms,kind,x,y,z,orient3,orient2,orient1,slot0,slot1,slot2,slot3,slot4,slot5,thumb,index,middle,ring,little,"
-    "window,still,text\n";
+    "groups,window,still,text\n";
 // The one mode whose cycles take no windows, known by its banner.
 constexpr std::string_view kFingerConnectionsBanner = "Finger connections diagnostic program";
 
@@ -20,6 +20,7 @@ struct Row {
   std::string kind;
   bool isSample = false;
   float channel[kChannels] = {};
+  int groups = 0;  // slots the latest reply filled; the others hold what earlier replies left
   int window = 0;  // 0: none
   std::string still;
   std::string text;
@@ -95,6 +96,7 @@ void writeRow(const Row& row) {
   std::snprintf(ms, sizeof ms, "%.3f", static_cast<double>(row.atMicros) / 1000.0);
   out << ms << ',' << row.kind;
   for (int channel = 0; channel < kChannels; ++channel) out << ',' << (row.isSample ? number(row.channel[channel]) : "");
+  out << ',' << (row.isSample ? std::to_string(row.groups) : "");
   out << ',' << (row.window > 0 ? std::to_string(row.window) : "") << ',' << row.still << ','
       << (row.text.empty() ? "" : csvText(row.text)) << '\n';
 }
@@ -133,6 +135,7 @@ void sample(const GloveRecord& record) {
   for (int slot = 0; slot < kPacketSlots; ++slot)
     row.channel[kChannelSlot0 + slot] = static_cast<float>(trace.packet.slots[slot]);
   for (int finger = 0; finger < 5; ++finger) row.channel[kChannelThumb + finger] = static_cast<float>(record.bend[finger]);
+  row.groups = trace.packet.count;
   if (trace.windowsOff) return add(std::move(row));
 
   if (trace.samplesInWindow == 0) ++trace.windows;

@@ -6,11 +6,12 @@
 #include "simulator/world.h"
 
 // A trace of one simulated run as CSV, one row per thing that happened, in time order:
-//   ms,kind,x,y,z,orient3,orient2,orient1,slot0,...,slot5,thumb,index,middle,ring,little,window,still,text
+//   ms,kind,x,y,z,orient3,orient2,orient1,slot0,...,slot5,thumb,index,middle,ring,little,groups,window,still,text
 // kind "sample": a sample the program took (a contact reply it accepted, then a glove
-//   read), its 17 channels in the program's order, the window it belongs to (counted
-//   from 1) and whether that window was still (1) or moving (0). Windows are left empty
-//   where the program takes no windows (finger connections).
+//   read), its 17 channels in the program's order, how many slots that reply filled
+//   (the others keep what earlier replies left there), the window it belongs to
+//   (counted from 1) and whether that window was still (1) or moving (0). Windows are
+//   left empty where the program takes no windows (finger connections).
 // kind "signer": what the script's signer starts doing (text).
 // kind "console": a piece of text the program printed, without its line ends.
 // kind "clear": the program cleared the console.

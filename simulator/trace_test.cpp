@@ -16,7 +16,7 @@ struct TraceRow {
   double ms = 0;
   std::string kind;
   std::vector<std::string> channels;  // 17
-  std::string window, still, text;
+  std::string groups, window, still, text;
 };
 
 std::vector<std::string> csvFields(const std::string& line) {
@@ -59,15 +59,16 @@ Traced traced(const std::string& script) {
   std::getline(lines, run.header);
   for (std::string line; std::getline(lines, line);) {
     const std::vector<std::string> fields = csvFields(line);
-    EXPECT_EQ(fields.size(), 22u) << line;
-    if (fields.size() != 22u) continue;
+    EXPECT_EQ(fields.size(), 23u) << line;
+    if (fields.size() != 23u) continue;
     TraceRow row;
     row.ms = std::stod(fields[0]);
     row.kind = fields[1];
     row.channels.assign(fields.begin() + 2, fields.begin() + 19);
-    row.window = fields[19];
-    row.still = fields[20];
-    row.text = fields[21];
+    row.groups = fields[19];
+    row.window = fields[20];
+    row.still = fields[21];
+    row.text = fields[22];
     run.rows.push_back(row);
   }
   return run;
@@ -102,7 +103,7 @@ TEST(TraceTest, SamplesComeInWindowsOfThreeInTimeOrder) {
   const Traced run = traced(kSigning);
   EXPECT_EQ(run.header,
             "ms,kind,x,y,z,orient3,orient2,orient1,slot0,slot1,slot2,slot3,slot4,slot5,thumb,index,middle,ring,little,"
-            "window,still,text");
+            "groups,window,still,text");
   for (size_t index = 1; index < run.rows.size(); ++index) EXPECT_LE(run.rows[index - 1].ms, run.rows[index].ms);
 
   const std::vector<TraceRow> samples = ofKind(run, "sample");
@@ -145,11 +146,11 @@ TEST(TraceTest, SlotsAreThePacketAsTheProgramHoldsIt) {
       "controller corrupt 1\ngroups 17 14 15\nwait 100\n");
   std::vector<std::string> slotPairs;
   for (const TraceRow& row : ofKind(run, "sample")) {
-    const std::string pair = row.channels[6] + " " + row.channels[7] + " " + row.channels[8];
+    const std::string pair = row.groups + ": " + row.channels[6] + " " + row.channels[7] + " " + row.channels[8];
     if (slotPairs.empty() || slotPairs.back() != pair) slotPairs.push_back(pair);
     EXPECT_EQ(row.channels[12] + row.channels[13] + row.channels[14] + row.channels[15] + row.channels[16], "12345");
   }
-  EXPECT_EQ(slotPairs, (std::vector<std::string>{"0 0 0", "24 22 0", "28 22 0", "17 14 15"}));
+  EXPECT_EQ(slotPairs, (std::vector<std::string>{"0: 0 0 0", "2: 24 22 0", "1: 28 22 0", "3: 17 14 15"}));
 }
 
 TEST(TraceTest, FingerConnectionsTakeNoWindows) {
