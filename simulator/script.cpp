@@ -28,14 +28,11 @@ struct Line {
   std::string_view comment;  // after '#', trimmed
 };
 
-constexpr int64_t kNoMoveYet = -1;
-
 struct Compiler {
   ScenarioBuilder builder;
   bool waited = false;  // start-up conditions must come before this
   ScriptError error;
   std::vector<ScriptError> warnings;
-  int64_t lastMoveEndMicros = kNoMoveYet;
   int bendNoise = 0;
 };
 
@@ -321,9 +318,6 @@ bool compileLine(Compiler& compiler, const Line& line) {
                   "unknown movement " + quoted(args[0]) + ": " + suggestion(args[0], signerMovementNames(), "movements"));
     if (args.size() == 2 && !wholeInRange(compiler, line, args[1], 1, kLongestWaitMs, "a number of milliseconds", ms))
       return false;
-    // A movement right after another would run into its recording: the signer first
-    // holds still until the program has finished with the one before.
-    if (compiler.lastMoveEndMicros != kNoMoveYet) signerSettleAfterMove(builder, compiler.lastMoveEndMicros);
     if (const MoveRange range = signerMoveRange(builder, args[0]); ms != 0 && (ms < range.fastestMs || ms > range.slowestMs))
       return fail(compiler, line,
                   "the program sees " + std::string(args[0]) + " only when it takes " + std::to_string(range.fastestMs) +
@@ -335,7 +329,9 @@ bool compileLine(Compiler& compiler, const Line& line) {
     builderNote(builder, "moving: " + std::string(args[0]));
     signerMove(builder, args[0], ms);
     builderNote(builder, "moved: " + std::string(args[0]));
-    compiler.lastMoveEndMicros = builder.nowMicros;
+    // The hand then holds still until the program has surely finished recording, so
+    // that whatever comes next, another movement too, is not taken for part of it.
+    signerSettleAfterMove(builder);
     compiler.waited = true;
   } else if (action == "rest") {
     int64_t ms = kDefaultHoldMs;
@@ -367,7 +363,6 @@ bool compileLine(Compiler& compiler, const Line& line) {
 bool compileAndNote(Compiler& compiler, const Line& line) {
   std::vector<Note>& notes = compiler.builder.scenario.notes;
   const size_t firstNote = notes.size();
-  const int64_t before = compiler.builder.nowMicros;
   // A wait is no action of the signer's, but its comment says what the wait is for.
   if (line.action == "wait" && !line.comment.empty()) builderNote(compiler.builder, std::string(line.comment));
   if (!compileLine(compiler, line)) return false;
@@ -375,10 +370,6 @@ bool compileAndNote(Compiler& compiler, const Line& line) {
   const bool noted = notes.size() > firstNote;
   if (!noted && line.action != "wait") builderNote(compiler.builder, lineText(line));
   if (!line.comment.empty() && notes.size() > firstNote) notes[firstNote].text += " (" + std::string(line.comment) + ")";
-  if (line.action == "move" || line.action == "wait") return true;
-  // Any other action that lets time pass ends the stretch right after a movement; a
-  // wait only counts towards the stillness the next movement needs.
-  if (compiler.builder.nowMicros > before) compiler.lastMoveEndMicros = kNoMoveYet;
   return true;
 }
 

@@ -202,7 +202,7 @@ int64_t noteAt(const Scenario& scenario, const std::string& text) {
   return note ? note->atMicros : -1;
 }
 
-TEST(ScriptTest, AMoveRightAfterAMoveWaitsForTheRecordingToEnd) {
+TEST(ScriptTest, AMoveHoldsStillUntilTheRecordingHasEnded) {
   Scenario scenario;
   ScriptError error;
   ASSERT_TRUE(compileScript("move down\nmove leftToRight\nwait 50\npress C\nmove down 100\nwait 400\nmove towardBody",
@@ -215,13 +215,15 @@ TEST(ScriptTest, AMoveRightAfterAMoveWaitsForTheRecordingToEnd) {
   }
   ASSERT_EQ(starts.size(), 4u);
   ASSERT_EQ(ends.size(), 4u);
-  // Five windows of still hand (fifteen sample periods) between one movement and the next,
-  // a short wait counting towards them; a long wait needs nothing more.
-  const int64_t settle = 15 * samplePeriodMicros(0);
+  // Six windows of still hand (eighteen sample periods) after every movement, before
+  // anything else happens; MS is the movement's own duration.
+  const int64_t settle = 18 * samplePeriodMicros(0);
   EXPECT_EQ(starts[1] - ends[0], settle);
-  EXPECT_EQ(starts[2] - ends[1], settle);
-  EXPECT_EQ(starts[3] - ends[2], 400'000);
+  EXPECT_EQ(starts[2] - ends[1], settle + 50'000);
+  EXPECT_EQ(noteAt(scenario, "pressing C"), ends[1] + settle + 50'000);
+  EXPECT_EQ(starts[3] - ends[2], settle + 400'000);
   EXPECT_EQ(ends[2] - starts[2], 100'000);
+  EXPECT_EQ(scenario.endMicros, ends[3] + settle);
 }
 
 TEST(ScriptTest, NotesSayWhatTheSignerDoesWithTheLinesComment) {

@@ -266,9 +266,9 @@ constexpr float kLeastSeenTravel = 100;
 constexpr int kFewestPathPeriods = 3;
 constexpr int kMostWavePeriods = 27;
 constexpr int kMostRollPeriods = 28;
-// The recorder ends after three still windows and one more: five windows cover that
-// wherever the windows fall.
-constexpr int kSettlePeriods = 15;
+// The recorder ends after three still windows and one more; with the window the
+// movement ends in and one to spare, six windows cover that wherever they fall.
+constexpr int kSettlePeriods = 18;
 
 constexpr const char* kMovementNames[] = {"fingersIncDecInc", "leftToRight", "towardBody", "rollWrists",
                                           "awayRightDown",    "down",        "awayRightUp"};
@@ -447,10 +447,7 @@ MoveRange signerMoveRange(const ScenarioBuilder& builder, std::string_view name)
           ms(static_cast<double>(durationFor(longest, periodNow(builder))), true)};
 }
 
-void signerSettleAfterMove(ScenarioBuilder& builder, int64_t endMicros) {
-  const int64_t settled = endMicros + kSettlePeriods * periodNow(builder);
-  if (builder.nowMicros < settled) builderWait(builder, settled - builder.nowMicros);
-}
+void signerSettleAfterMove(ScenarioBuilder& builder) { builderWait(builder, kSettlePeriods * periodNow(builder)); }
 
 bool signerKnowsWord(std::string_view word) {
   for (const SignRealisation& sign : kSigns)

@@ -53,9 +53,9 @@ struct MoveRange {
 };
 MoveRange signerMoveRange(const ScenarioBuilder& builder, std::string_view name);
 
-// After a movement that ended at endMicros, holds still until the program has surely
-// finished recording it, so that a movement started next is recorded on its own.
-void signerSettleAfterMove(ScenarioBuilder& builder, int64_t endMicros);
+// Right after a movement, holds still until the program has surely finished recording
+// it (and has named it, in movement diagnostics).
+void signerSettleAfterMove(ScenarioBuilder& builder);
 
 // Relaxes the hand into a pose that names no handshape, the arm back in front of the
 // body, and stays so for restMs.
