@@ -67,10 +67,10 @@ sign and rest include their own waits).
                               the hand holds still for MS (600)
   move MOVEMENT [MS]          the movement itself takes MS (leave it out: the usual
                               speed, about 90 ms for paths, 150 ms for the roll and
-                              170 ms for the wave); then the hand stays still where
-                              it ended until the next action. A move right after a
-                              move first holds still about 140 ms, so that the
-                              program records each on its own.
+                              170 ms for the wave, which first turns the wrist out
+                              of the way slowly); then the hand holds still where it
+                              ended for about 170 ms, until the program has recorded
+                              the movement, so whatever follows stands apart
   sign WORD                   from the rest pose: the start handshape at once, held
                               250 ms; the movement; for hope the fingers close to wish,
                               held 400 ms; then rest. About 1.2 s in all.
@@ -87,13 +87,15 @@ What the modes print, and when:
   handshape diagnostics   a name each time the hand moves: the shape it is leaving,
                           often twice, and sometimes the new one. The shape held
                           last shows only when the hand moves again (hold or rest).
+  finger connections      every touching group, one a line, every cycle (~10 ms).
   movement diagnostics    a movement's name once the hand has been still again for
-                          about 110 ms after it.
-  sign recognition        each word, followed by a space, once the hand has rested
-                          after the sign (about 1 s after the sign starts).
+                          three windows after it (move waits for that).
+  sign recognition        each word, followed by a space, once the hand holds the
+                          closing shape; sign has rested by the time the next line
+                          runs.
   every mode              C ends the mode only at the end of a cycle: hold C down
                           (press C) until the hand has moved (handshapes, movements)
-                          or rested (signs), then release C.
+                          or rested (signs), then release C. tap C is often missed.
 Examples for each mode: README.md ("Scenario scripts") and tests/scenarios/*.sim.
 )";
 
