@@ -84,10 +84,11 @@ sign and rest include their own waits).
 Start-up conditions, before the first wait: serial fails, glove absent, clock MS.
 
 What the modes print, and when:
-  handshape diagnostics   a name each time the hand moves: the shape it is leaving,
-                          often twice, and sometimes the new one. The shape held
-                          last shows only when the hand moves again (hold or rest).
   finger connections      every touching group, one a line, every cycle (~10 ms).
+  handshape diagnostics   a name each time the hand moves: the shape it is leaving,
+                          often twice, and often the new one. Every shape has been
+                          named once the next hold has begun; leaving (press C,
+                          then hold) names nothing more: hold one shape extra.
   movement diagnostics    a movement's name once the hand has been still again for
                           three windows after it (move waits for that).
   sign recognition        each word, followed by a space, once the hand holds the
@@ -231,8 +232,8 @@ int main(int argc, char** argv) {
       result.transcript.back() != '\f')
     std::fputc('\n', stdout);
   if (narrate && (demo || !signedWords(scenario).empty()))
-    std::fputs(finishedLines(demo ? "The demo has finished." : "The run has finished.", signedWords(scenario),
-                             recognisedWords(result.transcript))
+    std::fputs(("\n" + finishedLines(demo ? "The demo has finished." : "The run has finished.", signedWords(scenario),
+                             recognisedWords(result.transcript)))
                    .c_str(),
                options.echoIsTerminal ? stdout : stderr);
   if (result.exitStatus == kExitStopped) std::fprintf(stderr, "signglove-sim: stopped: %s\n", result.stopReason.c_str());
