@@ -3,7 +3,7 @@
 // The comments are the captions a viewer reads while the demo runs.
 const char* const kDemoScript = R"(# The demo: calibrate, choose sign recognition, sign every word the program knows.
 calibrate        # the program asks for the head, then the chest
-wait 1800        # the main menu, on screen long enough to read
+wait 2000        # the main menu, on screen long enough to read
 tap B            # B on the main menu: sign recognition
 wait 300
 sign welcome

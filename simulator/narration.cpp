@@ -1,6 +1,10 @@
 #include "simulator/narration.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <csignal>
+#include <cstring>
 #include <sstream>
 
 namespace {
@@ -18,6 +22,17 @@ struct Narration {
 };
 
 Narration narration;
+
+// What gives the terminal back whole: every row scrolls again, the status line goes.
+// Kept ready for an interrupted demo, whose signal handler may only write it.
+char gResetTerminal[64] = "";
+
+void resetOnSignal(int signal) {
+  const ssize_t ignored = write(STDOUT_FILENO, gResetTerminal, std::strlen(gResetTerminal));
+  (void)ignored;
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
 
 bool onTerminal() { return narration.options.terminal != nullptr; }
 
@@ -52,7 +67,14 @@ void narrationStart(const Scenario& scenario, const NarrationOptions& options) {
   narration.options = options;
   if (options.terminal && (options.rows < 3 || options.columns < 10)) narration.options.terminal = nullptr;
   // A clear screen, every row but the last scrolling, the cursor at the top.
-  if (onTerminal()) put("\x1b[H\x1b[2J\x1b[1;" + std::to_string(narration.options.rows - 1) + "r\x1b[H");
+  if (!onTerminal()) return;
+  std::snprintf(gResetTerminal, sizeof gResetTerminal, "\x1b" "7\x1b[r\x1b" "8\x1b" "7\x1b[%d;1H\x1b[2K\x1b" "8",
+                narration.options.rows);
+  put("\x1b[H\x1b[2J\x1b[1;" + std::to_string(narration.options.rows - 1) + "r\x1b[H");
+  if (narration.options.terminal == stdout) {
+    std::signal(SIGINT, resetOnSignal);
+    std::signal(SIGTERM, resetOnSignal);
+  }
 }
 
 void narrationObserve(const ObservedCall& call) {
@@ -69,9 +91,10 @@ void narrationObserve(const ObservedCall& call) {
 
 void narrationFinish() {
   if (!narration.scenario) return;
-  if (onTerminal()) {
-    // Every row scrolls again; the status line goes.
-    put("\x1b" "7\x1b[r\x1b" "8\x1b" "7\x1b[" + std::to_string(narration.options.rows) + ";1H\x1b[2K\x1b" "8");
+  if (onTerminal()) put(gResetTerminal);
+  if (narration.options.terminal == stdout) {
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
   }
   narration.scenario = nullptr;
 }
