@@ -323,7 +323,7 @@ bool compileLine(Compiler& compiler, const Line& line) {
                   "the program sees " + std::string(args[0]) + " only when it takes " + std::to_string(range.fastestMs) +
                       " to " + std::to_string(range.slowestMs) + " ms (MS is how long the movement itself takes; " +
                       "leave it out for the usual " + std::to_string(range.usualMs) +
-                      " ms, and use wait to hold still after it)");
+                      " ms; the hand holds still after it, and wait holds it longer)");
     if (compiler.bendNoise > 0 && args[0] == "fingersIncDecInc")
       warn(compiler, line, "warning: bend noise defeats the finger wave (noise AMOUNT 0 turns bend noise off)");
     builderNote(builder, "moving: " + std::string(args[0]));
