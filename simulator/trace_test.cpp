@@ -2,13 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "control/recognition_context.h"
+#include "sampling/sample_window.h"
 #include "simulator/script.h"
 #include "simulator/simulation.h"
+#include "tests/virtual_world.h"
 
 namespace {
 
@@ -151,6 +155,58 @@ TEST(TraceTest, SlotsAreThePacketAsTheProgramHoldsIt) {
     EXPECT_EQ(row.channels[12] + row.channels[13] + row.channels[14] + row.channels[15] + row.channels[16], "12345");
   }
   EXPECT_EQ(slotPairs, (std::vector<std::string>{"0: 0 0 0", "2: 24 22 0", "1: 28 22 0", "3: 17 14 15"}));
+}
+
+std::vector<TraceRow> rowsOf(const std::string& csv) {
+  std::vector<TraceRow> rows;
+  std::istringstream lines(csv);
+  std::string line;
+  std::getline(lines, line);  // the header
+  while (std::getline(lines, line)) {
+    const std::vector<std::string> fields = csvFields(line);
+    if (fields.size() != 23u || fields[1] != "sample") continue;
+    TraceRow row;
+    row.channels.assign(fields.begin() + 2, fields.begin() + 19);
+    row.window = fields[20];
+    row.still = fields[21];
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+TEST(TraceTest, SamplesAreTheWindowsTheProgramTook) {
+  // Jitter, groups that come and go, replies the program refuses and a time-out: each
+  // traced window must hold exactly what the program's own window held.
+  VirtualWorld virtualWorld(
+      "noise 30 3\ngroups 0x18 0x16 0x0C\nwait 60\ncontroller corrupt 2\ngroups 0x18\nwait 60\n"
+      "controller drop 1\ngroups 0x1C 0x2001\nposition 100 200 300\nwait 60\nbends 10 20 30 40 50\nwait 60\n"
+      "controller silent\nwait 600\nenter\ncontroller normal\nwait 200\n");
+  std::ostringstream csv;
+  traceStart(virtualWorld.scenario, csv);
+  world.options.observe = traceObserve;
+  RecognitionContext context;
+  std::vector<SampleWindow> windows;
+  std::vector<int> stillness;
+  for (int window = 0; window < 40; ++window) {
+    stillness.push_back(takeWindow(context));
+    windows.push_back(context.window);
+  }
+  traceFinish();
+  EXPECT_NE(virtualWorld.console().find("TIMED OUT"), std::string::npos);
+
+  const std::vector<TraceRow> rows = rowsOf(csv.str());
+  ASSERT_EQ(rows.size(), windows.size() * kWindowSamples);
+  for (size_t index = 0; index < rows.size(); ++index) {
+    const size_t window = index / kWindowSamples;
+    SCOPED_TRACE("sample " + std::to_string(index));
+    EXPECT_EQ(rows[index].window, std::to_string(window + 1));
+    EXPECT_EQ(rows[index].still, std::to_string(stillness[window]));
+    for (int channel = 0; channel < kChannels; ++channel)
+      EXPECT_EQ(std::stof(rows[index].channels[channel]), windows[window].channel[channel][index % kWindowSamples])
+          << "channel " << channel;
+  }
+  EXPECT_NE(std::count(stillness.begin(), stillness.end(), 0), 0);
+  EXPECT_NE(std::count(stillness.begin(), stillness.end(), 1), 0);
 }
 
 TEST(TraceTest, FingerConnectionsTakeNoWindows) {
