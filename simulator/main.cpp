@@ -97,7 +97,22 @@ What the modes print, and when:
   every mode              C ends the mode only at the end of a cycle: hold C down
                           (press C) until the hand has moved (handshapes, movements)
                           or rested (signs), then release C. tap C is often missed.
-Examples for each mode: README.md ("Scenario scripts") and tests/scenarios/*.sim.
+A script for each mode (README.md, "One script per mode", says what each prints;
+tests/scenarios/*.sim holds more):
+  finger connections      handshape diagnostics   movement diagnostics    sign recognition
+  calibrate               calibrate               calibrate               calibrate
+  wait 300                wait 300                wait 300                wait 300
+  tap A                   tap A                   tap A                   tap B
+  tap A                   tap B                   tap B                   sign welcome
+  touch RT RI             tap A                   tap B                   sign to
+  wait 30                 hold point              move leftToRight        sign my
+  touch RM RR             hold fist               move down               press B C
+  wait 30                 hold flat               move rollWrists         wait 100
+  untouch                 hold spread             press B C               release all
+  wait 30                 press B C               move towardBody
+  press B C               hold spread             release all
+  wait 100                release all
+  release all
 )";
 
 // The names the signer knows, a line of --help each, wrapped.
