@@ -101,6 +101,13 @@ std::string longScript() {
   return script + "wait 1000\n";
 }
 
+// The contact port as the program's start-up leaves it: open and set to 9600 baud 8N1.
+void openContactPort() {
+  serialOpen(kContactPort, 1024, 1024);
+  serialSetBaud(kContactPort, 9600);
+  serialSetLine(kContactPort, 0, 0, 8);
+}
+
 // Sampling in the virtual world: virtual time per window, virtual seconds per wall second.
 void BM_TakeWindowVirtualTime(benchmark::State& state) {
   Scenario scenario;
@@ -109,7 +116,7 @@ void BM_TakeWindowVirtualTime(benchmark::State& state) {
   const auto context = std::make_unique<RecognitionContext>();
   const auto restart = [&] {
     worldStart(scenario, {});
-    serialOpen(kContactPort, 1024, 1024);
+    openContactPort();
   };
   restart();
   int64_t virtualMicros = 0;
@@ -136,7 +143,7 @@ void BM_FingerConnectionsCycle(benchmark::State& state) {
   ScriptError error;
   if (!compileScript("touch RT RI\nwait 86400000\n", scenario, error)) return state.SkipWithError(error.message.c_str());
   worldStart(scenario, {});
-  serialOpen(kContactPort, 1024, 1024);
+  openContactPort();
   const auto context = std::make_unique<RecognitionContext>();
   const int64_t start = world.nowMicros;
   for (auto _ : state) {
@@ -167,7 +174,7 @@ void BM_RecordMovement(benchmark::State& state) {
   MovementCode code = kMovementNone;
   for (auto _ : state) {
     worldStart(scenario, {});
-    serialOpen(kContactPort, 1024, 1024);
+    openContactPort();
     while (takeWindow(*context) == 1) {
     }
     const int64_t requests = world.requestsSent - kWindowSamples;  // the first moving window counts too

@@ -4,6 +4,7 @@
 
 #include <initializer_list>
 #include <iterator>
+#include <vector>
 
 #include "control/recognition_context.h"
 #include "tests/virtual_world.h"
@@ -124,6 +125,144 @@ const HandCase kHandCases[] = {
 
 TEST(Handshape, TreeBoundsAndPrecedence) {
   for (const HandCase& hand : kHandCases) {
+    RecognitionContext context;
+    setHand(context, hand);
+    EXPECT_EQ(classifyHandshape(context), hand.expected) << hand.name;
+  }
+}
+
+// Every bound of the tree, from a hand that the rule names: each input in turn at its
+// bound (a strict bound excludes it) and one step past it, back inside the rule.
+enum Input { kT, kI, kM, kR, kL, kA2 };
+
+struct Bound {
+  Input input;
+  float at;
+  HandshapeCode atExpected;
+  float past;
+};
+
+struct BoundCase {
+  HandCase hand;
+  std::vector<Bound> bounds;
+};
+
+constexpr HandshapeCode k0 = kHandshapeNone;
+
+// clang-format off
+const BoundCase kBoundCases[] = {
+    {{"old-seven", {0x001C}, 60, 60, 60, 24, 24, 30, kOldSeven}, {{kR, 25, k0, 24}, {kL, 25, k0, 24}}},
+    {{"round", {0x001C}, 60, 50, 50, 50, 50, 30, kRound},
+      {{kR, 40, k0, 41}, {kL, 40, k0, 41}, {kI, 40, k0, 41}, {kM, 40, k0, 41}}},
+    {{"salt", {0x001C}, 60, 30, 30, 50, 50, 30, kSalt},
+      {{kI, 15, k0, 16}, {kI, 40, k0, 39}, {kM, 15, k0, 16}, {kM, 40, k0, 39},
+       {kR, 40, k0, 41}, {kL, 40, k0, 41}}},
+    {{"okay", {0x0018}, 60, 30, 5, 5, 5, 30, kOkay}, {{kM, 10, k0, 9}, {kR, 10, k0, 9}, {kL, 10, k0, 9}}},
+    {{"write", {0x0018}, 60, 30, 50, 50, 50, 30, kWrite}, {{kM, 40, k0, 41}, {kR, 40, k0, 41}, {kL, 40, k0, 41}}},
+    {{"point", {0x0016}, 60, 5, 50, 50, 50, 30, kPoint},
+      {{kM, 40, kPerth, 41}, {kR, 40, k0, 41}, {kL, 40, k0, 41}, {kI, 10, k0, 9}}},
+    {{"hook", {0x0016}, 60, 25, 50, 50, 50, 30, kHook}, {{kI, 10, k0, 11}, {kI, 40, k0, 39}}},
+    {{"fist", {0x0016}, 60, 50, 50, 50, 50, 30, kFist}, {{kI, 40, k0, 41}}},
+    {{"animal", {0x0016}, 60, 5, 50, 50, 5, 30, kAnimal}, {{kL, 10, k0, 9}, {kI, 10, k0, 9}}},
+    {{"bad", {0x0016}, 60, 50, 50, 50, 5, 30, kBad}, {{kI, 40, k0, 41}, {kL, 10, k0, 9}}},
+    {{"flick", {0x0014}, 60, 30, 60, 30, 30, 30, kFlick}, {{kI, 40, k0, 39}, {kR, 40, k0, 39}, {kL, 40, k0, 39}}},
+    {{"Perth", {0x0014}, 60, 5, 60, 50, 50, 30, kPerth}, {{kR, 40, k0, 41}, {kL, 40, k0, 41}, {kI, 10, k0, 9}}},
+    {{"letter-c", {0x0014}, 60, 25, 50, 50, 50, 30, kLetterC},
+      {{kI, 10, k0, 11}, {kI, 40, k0, 39}, {kM, 40, k0, 41}, {kR, 40, k0, 41}}},
+    {{"spoon", {0x0013, 0x000C}, 60, 5, 5, 60, 60, 30, kSpoon}, {{kI, 20, kWish, 19}, {kM, 20, k0, 19}}},
+    {{"letter-n", {0x0013, 0x000C}, 60, 5, 5, 60, 60, -30, kLetterN},
+      {{kA2, -70, kSpoon, -69}, {kA2, 0, kSpoon, -1}}},
+    {{"wish", {0x0013, 0x000C}, 60, 25, 25, 60, 60, 30, kWish}, {{kI, 10, k0, 11}, {kI, 30, k0, 29}}},
+    {{"two", {0x0013}, 60, 5, 5, 60, 60, 30, kTwo}, {{kI, 15, k0, 14}, {kM, 25, k0, 24}}},
+    {{"kneel", {0x0013}, 60, 50, 50, 0, 0, 30, kKneel}, {{kI, 40, k0, 41}, {kM, 40, k0, 41}}},
+    {{"rude", {0x0013}, 60, 50, 0, 50, 50, 30, kRude}, {{kI, 40, k0, 41}, {kR, 40, k0, 41}, {kL, 40, k0, 41}}},
+    {{"three", {0x0011}, 60, 5, 5, 5, 60, 30, kThree}, {{kI, 20, k0, 19}, {kM, 20, k0, 19}, {kR, 20, k0, 19}}},
+    {{"letter-m", {0x0011, 0x000E}, 60, 5, 5, 5, 60, -30, kLetterM},
+      {{kA2, -90, kMother, -89}, {kA2, 0, kMother, -1}}},
+    {{"four", {}, 50, 5, 5, 5, 5, 30, kFour},
+      {{kT, 30, k0, 31}, {kI, 15, k0, 14}, {kM, 15, k0, 14}, {kR, 15, k0, 14},
+       {kL, 15, k0, 14}}},
+    {{"flat", {0x000F}, 20, 5, 5, 5, 5, 30, kFlat},
+      {{kT, 40, k0, 39}, {kI, 15, k0, 14}, {kM, 15, k0, 14}, {kR, 15, k0, 14},
+       {kL, 15, k0, 14}}},
+    {{"thick", {0x000F}, 50, 50, 50, 50, 50, 30, kThick},
+      {{kT, 40, k0, 41}, {kI, 40, k0, 41}, {kM, 40, k0, 41}, {kR, 40, k0, 41},
+       {kL, 40, k0, 41}}},
+    {{"cup", {0x000F}, 50, 30, 30, 30, 30, 30, kCup},
+      {{kI, 15, k0, 16}, {kI, 40, k0, 39}, {kM, 15, k0, 16}, {kM, 40, k0, 39},
+       {kR, 15, k0, 16}, {kR, 40, k0, 39}, {kL, 15, k0, 16}, {kL, 40, k0, 39}}},
+    {{"spread", {}, 0, 0, 0, 0, 0, 30, kSpread},
+      {{kT, 5, k0, 4}, {kI, 5, k0, 4}, {kM, 5, k0, 4}, {kR, 5, k0, 4},
+       {kL, 5, k0, 4}}},
+    {{"ball", {}, 60, 25, 25, 25, 25, 30, kBall},
+      {{kI, 10, k0, 11}, {kI, 40, k0, 39}, {kM, 10, k0, 11}, {kM, 40, k0, 39},
+       {kR, 10, k0, 11}, {kR, 40, k0, 39}, {kL, 10, k0, 11}, {kL, 40, k0, 39}}},
+    {{"good", {}, 5, 50, 50, 50, 50, 30, kGood},
+      {{kT, 10, k0, 9}, {kI, 40, k0, 41}, {kM, 40, k0, 41}, {kR, 40, k0, 41},
+       {kL, 40, k0, 41}}},
+    {{"gun", {}, 5, 5, 50, 50, 50, 30, kGun},
+      {{kT, 10, k0, 9}, {kI, 10, k0, 9}, {kM, 40, k0, 41}, {kR, 40, k0, 41},
+       {kL, 40, k0, 41}}},
+    {{"eight", {}, 5, 5, 5, 50, 50, 30, kEight},
+      {{kT, 10, k0, 9}, {kI, 10, k0, 9}, {kM, 10, k0, 9}, {kR, 15, k0, 16},
+       {kL, 15, k0, 16}}},
+    {{"nine", {}, 5, 5, 5, 5, 50, 30, kNine},
+      {{kT, 10, k0, 9}, {kI, 10, k0, 9}, {kM, 10, k0, 9}, {kR, 10, k0, 9},
+       {kL, 10, k0, 11}}},
+    {{"middle", {}, 5, 5, 50, 5, 5, 30, kMiddle},
+      {{kT, 10, k0, 9}, {kI, 10, k0, 9}, {kM, 10, k0, 11}, {kR, 10, k0, 9},
+       {kL, 10, k0, 9}}},
+    {{"ambivalent", {}, 5, 50, 50, 50, 5, 30, kAmbivalent},
+      {{kT, 10, k0, 9}, {kI, 40, k0, 41}, {kM, 40, k0, 41}, {kR, 40, k0, 41},
+       {kL, 30, k0, 29}}},
+    {{"soon", {}, 60, 25, 50, 50, 50, 30, kSoon},
+      {{kI, 15, k0, 16}, {kI, 40, k0, 39}, {kM, 40, k0, 41}, {kR, 40, k0, 41},
+       {kL, 40, k0, 41}}},
+    {{"love", {}, 5, 5, 50, 50, 20, 30, kLove},
+      {{kT, 10, k0, 9}, {kI, 10, k0, 9}, {kM, 40, k0, 41}, {kR, 40, k0, 41},
+       {kL, 40, k0, 39}}},
+};
+
+// Every group the tree asks about: the same bends with and without it.
+const HandCase kGroupCases[] = {
+    {"old-seven with thumb+index+middle", {0x001C}, 60, 60, 60, 24, 24, 30, kOldSeven},
+    {"old-seven without", {}, 60, 60, 60, 24, 24, 30, k0},
+    {"okay with thumb+index", {0x0018}, 60, 30, 5, 5, 5, 30, kOkay},
+    {"okay without", {}, 60, 30, 5, 5, 5, 30, k0},
+    {"point with thumb+middle+ring", {0x0016}, 60, 5, 50, 50, 50, 30, kPoint},
+    {"point with thumb+middle only", {0x0014}, 60, 5, 50, 50, 50, 30, kPerth},
+    {"flick with thumb+middle", {0x0014}, 60, 30, 60, 30, 30, 30, kFlick},
+    {"flick without", {}, 60, 30, 60, 30, 30, 30, k0},
+    {"flick with middle+ring as well", {0x0014, 0x0006}, 60, 30, 60, 30, 30, 30, k0},
+    {"two with thumb+ring+little", {0x0013}, 60, 5, 5, 60, 60, 30, kTwo},
+    {"two without", {}, 60, 5, 5, 60, 60, 30, k0},
+    {"spoon with index+middle", {0x0013, 0x000C}, 60, 5, 5, 60, 60, 30, kSpoon},
+    {"three with thumb+little", {0x0011}, 60, 5, 5, 5, 60, 30, kThree},
+    {"three without", {}, 60, 5, 5, 5, 60, 30, k0},
+    {"mother with index+middle+ring", {0x0011, 0x000E}, 60, 5, 5, 5, 60, 30, kMother},
+    {"four with four fingers touching", {0x000F}, 50, 5, 5, 5, 5, 30, k0},
+    {"flat with four fingers touching", {0x000F}, 20, 5, 5, 5, 5, 30, kFlat},
+    {"flat without", {}, 20, 5, 5, 5, 5, 30, k0},
+    {"ball with thumb+little", {0x0011}, 60, 25, 25, 25, 25, 30, k0},
+};
+// clang-format on
+
+TEST(Handshape, EveryBoundAtItsValueAndOnePast) {
+  for (const BoundCase& c : kBoundCases) {
+    for (const Bound& bound : c.bounds) {
+      RecognitionContext context;
+      setHand(context, c.hand);
+      EXPECT_EQ(classifyHandshape(context), c.hand.expected) << c.hand.name << ": the hand itself";
+      const int channel = bound.input == kA2 ? kChannelOrient2 : kChannelThumb + static_cast<int>(bound.input);
+      context.window.channel[channel][0] = bound.at;
+      EXPECT_EQ(classifyHandshape(context), bound.atExpected) << c.hand.name << ": input " << bound.input << " at "
+                                                              << bound.at;
+      context.window.channel[channel][0] = bound.past;
+      EXPECT_EQ(classifyHandshape(context), c.hand.expected) << c.hand.name << ": input " << bound.input << " at "
+                                                             << bound.past;
+    }
+  }
+  for (const HandCase& hand : kGroupCases) {
     RecognitionContext context;
     setHand(context, hand);
     EXPECT_EQ(classifyHandshape(context), hand.expected) << hand.name;

@@ -72,11 +72,140 @@ const PathCase kPathCases[] = {
     {"away right up", awayRightUp, {{100, 300, 400}, {251, 451, 491}}, 1},
     {"away right up short in y", awayRightUp, {{100, 300, 400}, {251, 450, 491}}, 0},
     {"away right up with y stepping back 21", awayRightUp, {{100, 300, 400}, {200, 400, 450}, {251, 379, 491}, {260, 500, 500}}, 0},
+    // The path ends only where x, y and z are all 0; any two of them at 0 are data.
+    {"x and y at 0 with z is data", leftToRight, {{-100, 100, 400}, {0, 0, 400}, {60, 100, 400}}, 1},
+    {"x and z at 0 with y is data", leftToRight, {{-100, 300, 100}, {0, 300, 0}, {60, 300, 100}}, 1},
+    {"y and z at 0 with x is data", leftToRight, {{100, 100, 100}, {200, 0, 0}, {260, 100, 100}}, 1},
+    {"x, y and z at 0 end the path", leftToRight, {{-100, 100, 100}, {0, 0, 0}, {60, 100, 100}}, 0},
 };
+
+// Each axis rule of each path test at its limit and one past it, from a path that
+// passes: a corridor holds 225 either side of the start inclusive, a step against the
+// direction of travel may be 20.
+struct AxisCase {
+  const char* name;
+  Test test;
+  Point start, end;  // a straight path between them passes the test
+  int axis;
+  float offset;  // added to that axis of the middle sample (corridor) or of the last two (step)
+  int expected;
+};
+
+// clang-format off
+const AxisCase kAxisCases[] = {
+    {"leftToRight y +225", leftToRight, {0, 300, 400}, {300, 300, 400}, 1, 225, 1},
+    {"leftToRight y +226", leftToRight, {0, 300, 400}, {300, 300, 400}, 1, 226, 0},
+    {"leftToRight y -225", leftToRight, {0, 300, 400}, {300, 300, 400}, 1, -225, 1},
+    {"leftToRight y -226", leftToRight, {0, 300, 400}, {300, 300, 400}, 1, -226, 0},
+    {"leftToRight z +225", leftToRight, {0, 300, 400}, {300, 300, 400}, 2, 225, 1},
+    {"leftToRight z +226", leftToRight, {0, 300, 400}, {300, 300, 400}, 2, 226, 0},
+    {"towardBody x +225", towardBody, {100, 300, 400}, {100, 300, 200}, 0, 225, 1},
+    {"towardBody x +226", towardBody, {100, 300, 400}, {100, 300, 200}, 0, 226, 0},
+    {"towardBody x -225", towardBody, {100, 300, 400}, {100, 300, 200}, 0, -225, 1},
+    {"towardBody x -226", towardBody, {100, 300, 400}, {100, 300, 200}, 0, -226, 0},
+    {"towardBody y +225", towardBody, {100, 300, 400}, {100, 300, 200}, 1, 225, 1},
+    {"towardBody y +226", towardBody, {100, 300, 400}, {100, 300, 200}, 1, 226, 0},
+    {"towardBody y -225", towardBody, {100, 300, 400}, {100, 300, 200}, 1, -225, 1},
+    {"towardBody y -226", towardBody, {100, 300, 400}, {100, 300, 200}, 1, -226, 0},
+    {"down x +225", down, {100, 300, 400}, {100, 100, 400}, 0, 225, 1},
+    {"down x -226", down, {100, 300, 400}, {100, 100, 400}, 0, -226, 0},
+    {"down z -225", down, {100, 300, 400}, {100, 100, 400}, 2, -225, 1},
+    {"down z -226", down, {100, 300, 400}, {100, 100, 400}, 2, -226, 0},
+    {"down z +225", down, {100, 300, 400}, {100, 100, 400}, 2, 225, 1},
+    {"down z +226", down, {100, 300, 400}, {100, 100, 400}, 2, 226, 0},
+};
+// clang-format on
+
+// Steps: the last sample moves back against the direction by `back` from the one before.
+struct StepCase {
+  const char* name;
+  Test test;
+  Point start, end;
+  int axis;
+  float back;  // signed: how far the last sample lies from the one before it, against travel
+  int expected;
+};
+
+// clang-format off
+const StepCase kStepCases[] = {
+    {"leftToRight x back 20", leftToRight, {0, 300, 400}, {400, 300, 400}, 0, -20, 1},
+    {"leftToRight x back 21", leftToRight, {0, 300, 400}, {400, 300, 400}, 0, -21, 0},
+    {"towardBody z up 20", towardBody, {100, 300, 400}, {100, 300, 200}, 2, 20, 1},
+    {"towardBody z up 21", towardBody, {100, 300, 400}, {100, 300, 200}, 2, 21, 0},
+    {"awayRightDown x back 20", awayRightDown, {0, 400, 0}, {400, 0, 400}, 0, -20, 1},
+    {"awayRightDown x back 21", awayRightDown, {0, 400, 0}, {400, 0, 400}, 0, -21, 0},
+    {"awayRightDown y up 20", awayRightDown, {0, 400, 0}, {400, 0, 400}, 1, 20, 1},
+    {"awayRightDown y up 21", awayRightDown, {0, 400, 0}, {400, 0, 400}, 1, 21, 0},
+    {"awayRightDown z back 20", awayRightDown, {0, 400, 0}, {400, 0, 400}, 2, -20, 1},
+    {"awayRightDown z back 21", awayRightDown, {0, 400, 0}, {400, 0, 400}, 2, -21, 0},
+    {"down y up 20", down, {100, 300, 400}, {100, 0, 400}, 1, 20, 1},
+    {"down y up 21", down, {100, 300, 400}, {100, 0, 400}, 1, 21, 0},
+    {"awayRightUp x back 20", awayRightUp, {0, 0, 0}, {400, 400, 400}, 0, -20, 1},
+    {"awayRightUp x back 21", awayRightUp, {0, 0, 0}, {400, 400, 400}, 0, -21, 0},
+    {"awayRightUp y back 20", awayRightUp, {0, 0, 0}, {400, 400, 400}, 1, -20, 1},
+    {"awayRightUp y back 21", awayRightUp, {0, 0, 0}, {400, 400, 400}, 1, -21, 0},
+    {"awayRightUp z back 20", awayRightUp, {0, 0, 0}, {400, 400, 400}, 2, -20, 1},
+    {"awayRightUp z back 21", awayRightUp, {0, 0, 0}, {400, 400, 400}, 2, -21, 0},
+};
+// clang-format on
+
+// Travel: the end lies exactly the travel from the start (not enough) or one more.
+struct TravelCase {
+  Test test;
+  Point start, end;
+  int axis;
+  float travel;  // signed by direction
+};
+
+const TravelCase kTravelCases[] = {
+    {leftToRight, {0, 300, 400}, {400, 300, 400}, 0, 150},
+    {towardBody, {100, 300, 400}, {100, 300, 200}, 2, -90},
+    {awayRightDown, {0, 400, 0}, {400, 0, 400}, 0, 150},
+    {awayRightDown, {0, 400, 0}, {400, 0, 400}, 1, -150},
+    {awayRightDown, {0, 400, 0}, {400, 0, 400}, 2, 90},
+    {down, {100, 300, 400}, {100, 0, 400}, 1, -150},
+    {awayRightUp, {0, 0, 0}, {400, 400, 400}, 0, 150},
+    {awayRightUp, {0, 0, 0}, {400, 400, 400}, 1, 150},
+    {awayRightUp, {0, 0, 0}, {400, 400, 400}, 2, 90},
+};
+
+// Five samples on the straight line from start to end (never all three at 0 after the first).
+Path straight(Point start, Point end) {
+  Path path;
+  for (int i = 0; i < 5; ++i) {
+    Point p;
+    for (int axis = 0; axis < 3; ++axis) p[axis] = start[axis] + (end[axis] - start[axis]) * static_cast<float>(i) / 4;
+    if (i > 0 && p[0] == 0 && p[1] == 0 && p[2] == 0) p[0] = 1;
+    path.push_back(p);
+  }
+  return path;
+}
 // clang-format on
 
 TEST(MovementPath, TravelStepsAndCorridors) {
   for (const PathCase& path : kPathCases) EXPECT_EQ(path.test(pathTrack(path.path)), path.expected) << path.name;
+}
+
+TEST(MovementPath, EveryCorridorStepAndTravelAtItsLimit) {
+  for (const AxisCase& c : kAxisCases) {
+    Path path = straight(c.start, c.end);
+    path[2][c.axis] = c.start[c.axis] + c.offset;
+    EXPECT_EQ(c.test(pathTrack(path)), c.expected) << c.name;
+  }
+  for (const StepCase& c : kStepCases) {
+    Path path = straight(c.start, c.end);
+    path.push_back(path.back());
+    path.back()[c.axis] += c.back;
+    EXPECT_EQ(c.test(pathTrack(path)), c.expected) << c.name;
+  }
+  for (const TravelCase& c : kTravelCases) {
+    for (float beyond : {0.0f, 1.0f}) {
+      Point end = c.end;
+      end[c.axis] = c.start[c.axis] + c.travel + (c.travel > 0 ? beyond : -beyond);
+      EXPECT_EQ(c.test(pathTrack(straight(c.start, end))), beyond > 0 ? 1 : 0)
+          << "axis " << c.axis << " travel " << c.travel << " + " << beyond;
+    }
+  }
 }
 
 TEST(MovementPath, FullTrackUsesItsLastSample) {
@@ -98,6 +227,8 @@ const RollCase kRollCases[] = {
     {"steady hand after six qualifying samples", series({{200, 8}}), series({{30, 8}}), 1},
     {"data ending right after the sixth", series({{200, 7}}), series({{30, 7}}), 0},
     {"second angle alone at 0 is no end", series({{200, 8}}), series({{0, 8}}), 1},
+    {"third angle alone at 0 is no end", series({{200, 7}, {0, 1}}), series({{30, 8}}), 1},
+    {"both angles at 0 end the data", series({{200, 7}, {0, 1}}), series({{30, 7}, {0, 1}}), 0},
     {"third angle reaching 100 once", series({{50, 1}, {100, 1}, {50, 6}}), series({{30, 8}}), 1},
     {"third angle never reaching 100", series({{50, 1}, {99, 1}, {50, 28}}), series({{30, 30}}), 0},
     {"rise of 10 breaks the first phase", series({{200, 11}}), series({{30, 3}, {40, 8}}), 0},

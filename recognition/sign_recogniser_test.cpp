@@ -69,4 +69,33 @@ TEST(SignRecogniser, EverySignOnOneLine) {
   EXPECT_EQ(scene.console(), "welcome to my presentation I hope this/the proves concept ");
 }
 
+// Every sample costs one contact request and one glove poll; a sign with a start
+// handshape polls the glove twice more, where it starts and where it ends.
+TEST(SignRecogniser, LocatesTheHandWhereTheSignStartsAndEnds) {
+  VirtualWorld scene("sign I\nwait 500");
+  RecognitionContext context;
+  int signsRead = 0;
+  while (world.nowMicros < scene.scenario.endMicros) {
+    const int64_t polls = world.calls.gloveRecordReads, requests = world.requestsSent;
+    const size_t printed = scene.console().size();
+    recogniseSign(context);
+    const int64_t locatePolls = (world.calls.gloveRecordReads - polls) - (world.requestsSent - requests);
+    if (scene.console().size() > printed) {
+      ++signsRead;
+      EXPECT_EQ(locatePolls, 2) << "the cycle that read the sign";
+    } else {
+      EXPECT_TRUE(locatePolls == 0 || locatePolls == 2) << locatePolls;
+    }
+  }
+  EXPECT_EQ(signsRead, 1);
+  EXPECT_EQ(scene.console(), "I ");
+}
+
+TEST(SignRecogniser, NoHandshapeNoLocating) {
+  VirtualWorld scene("bends 20 50 30 30 30\nwait 1000");
+  RecognitionContext context;
+  recogniseSign(context);
+  EXPECT_EQ(world.calls.gloveRecordReads, world.requestsSent);
+}
+
 }  // namespace

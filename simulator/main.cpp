@@ -81,7 +81,11 @@ sign and rest include their own waits).
                               bends by up to BENDS (default 0); noise 0 turns it off.
                               The signer is built for up to 10 (bends 2); more gives
                               a warning. Bend noise defeats the finger wave.
-Start-up conditions, before the first wait: serial fails, glove absent, clock MS.
+Start-up conditions, before the first wait: serial fails [open|baud|line],
+glove absent, glove returns N (what the glove library's init returns), clock MS.
+A port set to anything but 9600 baud 8N1 garbles every byte both ways. When the
+program ends by itself, whatever it left open or never switched off is reported
+on standard error ("signglove-sim: left open: serial port COM1").
 
 What the modes print, and when:
   finger connections      every touching group, one a line, every cycle (~10 ms).
@@ -251,7 +255,10 @@ int main(int argc, char** argv) {
                              recognisedWords(result.transcript)))
                    .c_str(),
                options.echoIsTerminal ? stdout : stderr);
-  if (result.exitStatus == kExitStopped) std::fprintf(stderr, "signglove-sim: stopped: %s\n", result.stopReason.c_str());
+  if (result.exitStatus == kExitStopped)
+    std::fprintf(stderr, "signglove-sim: stopped: %s\n", result.stopReason.c_str());
+  else  // a program stopped half-way has not had its chance to close anything
+    for (const std::string& end : result.looseEnds) std::fprintf(stderr, "signglove-sim: %s\n", end.c_str());
   if (timing) {
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
     const double virtualSeconds = static_cast<double>(world.nowMicros) / 1e6;

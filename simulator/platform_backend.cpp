@@ -15,38 +15,58 @@ namespace {
 
 constexpr int kOnlyPort = 0;
 
+constexpr int kGloveFound = 1;
+constexpr int kMouseDevice = 0;
+
 void observe(ObservedCall call) {
   if (world.options.observe) world.options.observe(call);
 }
 
-int portSetting(int port) {
+int portSetting(int port, SerialFailure failsHere = kSerialWorks) {
   worldAdvance(kSerialSetupCallMicros);
+  if (failsHere != kSerialWorks && world.scenario->serialFails == failsHere) return -1;
   return port == kOnlyPort && world.portOpen ? 0 : -1;
 }
 
 }  // namespace
 
-int serialOpen(int port, int, int) {
+int serialOpen(int port, int receiveQueueSize, int transmitQueueSize) {
   worldAdvance(kSerialSetupCallMicros);
-  if (port != kOnlyPort || world.scenario->serialFails) return -1;
+  ++world.calls.serialOpens;
+  world.calls.receiveQueueSize = receiveQueueSize;
+  world.calls.transmitQueueSize = transmitQueueSize;
+  if (port != kOnlyPort || world.scenario->serialFails == kSerialOpenFails) return -1;
   world.portOpen = true;
   return 0;
 }
 
-int serialSetBaud(int port, int) { return portSetting(port); }
+int serialSetBaud(int port, int baud) {
+  ++world.calls.baudSets;
+  world.calls.baud = baud;
+  return portSetting(port, kSerialBaudFails);
+}
 
-int serialSetLine(int port, int, int, int) { return portSetting(port); }
+int serialSetLine(int port, int parityCode, int stopBitsCode, int dataBits) {
+  ++world.calls.lineSets;
+  world.calls.parityCode = parityCode;
+  world.calls.stopBitsCode = stopBitsCode;
+  world.calls.dataBits = dataBits;
+  return portSetting(port, kSerialLineFails);
+}
 
 int serialClose(int port) {
+  ++world.calls.serialCloses;
   const int result = portSetting(port);
-  world.portOpen = false;
+  if (port == kOnlyPort) world.portOpen = false;
   return result;
 }
 
 int serialSendByte(int port, int byte) {
   worldAdvance(kSerialByteCallMicros);
   if (port != kOnlyPort || !world.portOpen) return -1;
-  worldSendByte(static_cast<uint8_t>(byte));
+  // A port set differently from the controller's line garbles every byte both ways.
+  const uint8_t sent = static_cast<uint8_t>(byte);
+  worldSendByte(worldLineMatches() ? sent : worldGarble(sent));
   observe({ObservedCall::kByteSent, byte});
   return 0;
 }
@@ -54,7 +74,8 @@ int serialSendByte(int port, int byte) {
 int serialTakeByte(int port) {
   worldAdvance(kSerialByteCallMicros);
   if (port != kOnlyPort || !world.portOpen) return -1;
-  const int byte = worldTakeByte();
+  const int arrived = worldTakeByte();
+  const int byte = arrived < 0 || worldLineMatches() ? arrived : worldGarble(static_cast<uint8_t>(arrived));
   if (byte >= 0) observe({ObservedCall::kByteTaken, byte});
   return byte;
 }
@@ -100,15 +121,28 @@ int consoleReadChar() {
 
 int gloveLibraryInit() {
   worldAdvance(kGloveLibraryCallMicros);
-  return world.scenario->gloveAbsent ? 0 : 1;
+  ++world.calls.gloveInits;
+  const int result = world.scenario->gloveAbsent ? 0 : world.scenario->gloveInitResult;
+  // A glove found starts out driving the mouse pointer, as the real one does.
+  if (result == kGloveFound) world.gloveOpen = world.mouseEmulationOn = true;
+  return result;
 }
 
-void gloveLibrarySetMouseState(int, int) { worldAdvance(kGloveLibraryCallMicros); }
+void gloveLibrarySetMouseState(int device, int state) {
+  worldAdvance(kGloveLibraryCallMicros);
+  world.calls.mouseStates.emplace_back(device, state);
+  if (device == kMouseDevice && world.gloveOpen) world.mouseEmulationOn = state != 0;
+}
 
-void gloveLibraryClose() { worldAdvance(kGloveLibraryCallMicros); }
+void gloveLibraryClose() {
+  worldAdvance(kGloveLibraryCallMicros);
+  ++world.calls.gloveCloses;
+  world.gloveOpen = false;
+}
 
 const GloveRecord* gloveLibraryRecord() {
   worldAdvance(kGloveRecordReadMicros);
+  ++world.calls.gloveRecordReads;
   worldRefreshGlove();
   observe({ObservedCall::kGloveRead, 0, &world.record});
   return &world.record;

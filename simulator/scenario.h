@@ -65,9 +65,13 @@ struct Note {
   std::string text;
 };
 
+// The step of the serial port's set-up that fails, if any.
+enum SerialFailure { kSerialWorks = 0, kSerialOpenFails, kSerialBaudFails, kSerialLineFails };
+
 struct Scenario {
-  bool serialFails = false;
-  bool gloveAbsent = false;
+  SerialFailure serialFails = kSerialWorks;
+  bool gloveAbsent = false;   // the glove library's init finds nothing: 0
+  int gloveInitResult = 1;    // what its init returns otherwise
   uint32_t clockStartMs = 0;
   std::vector<Keyframe> channels[kGloveChannels];
   std::vector<Event> events;  // in time order

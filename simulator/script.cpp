@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "contacts/contact_mask.h"
@@ -20,6 +21,8 @@ constexpr int64_t kMaxBend = 255;
 constexpr int64_t kMaxWord = 0xFFFF;
 constexpr int64_t kMaxClock = 0xFFFF'FFFF;
 constexpr int64_t kDefaultHoldMs = 600;
+constexpr int64_t kLeastInt = std::numeric_limits<int>::min();
+constexpr int64_t kMostInt = std::numeric_limits<int>::max();
 
 struct Line {
   int number;
@@ -252,13 +255,25 @@ bool compileLine(Compiler& compiler, const Line& line) {
     builderNote(builder, "pressing Enter");
     schedule(compiler, EventKind::kEnter);
   } else if (action == "serial") {
-    if (args.size() != 1 || args[0] != "fails") return fail(compiler, line, "did you mean 'serial fails'?");
+    const std::string_view step = args.size() == 2 ? args[1] : "open";
+    const SerialFailure failure = step == "open" ? kSerialOpenFails
+                                  : step == "baud" ? kSerialBaudFails
+                                  : step == "line" ? kSerialLineFails
+                                                   : kSerialWorks;
+    if (args.empty() || args.size() > 2 || args[0] != "fails" || failure == kSerialWorks)
+      return fail(compiler, line, "did you mean 'serial fails'? (or 'serial fails open', 'baud' or 'line')");
     if (!startUpCondition(compiler, line)) return false;
-    builder.scenario.serialFails = true;
+    builder.scenario.serialFails = failure;
   } else if (action == "glove") {
-    if (args.size() != 1 || args[0] != "absent") return fail(compiler, line, "did you mean 'glove absent'?");
+    int64_t result = 0;
+    const bool returns = args.size() == 2 && args[0] == "returns";
+    if (!returns && (args.size() != 1 || args[0] != "absent"))
+      return fail(compiler, line, "did you mean 'glove absent' or 'glove returns N'?");
     if (!startUpCondition(compiler, line)) return false;
-    builder.scenario.gloveAbsent = true;
+    if (returns && !wholeInRange(compiler, line, args[1], kLeastInt, kMostInt, "a glove init result", result))
+      return false;
+    builder.scenario.gloveAbsent = !returns;
+    builder.scenario.gloveInitResult = static_cast<int>(result);
   } else if (action == "clock") {
     int64_t ms = 0;
     if (!arguments(compiler, line, 1, 1) || !startUpCondition(compiler, line) ||

@@ -48,6 +48,15 @@ TEST(ScriptTest, ReportsTheFirstBadLine) {
       {"tap A\nserial fails", 2, "'serial' is a start-up condition"},
       {"press A\ncalibrate\nglove absent", 3, "'glove' is a start-up condition"},
       {"rest\nclock 5", 2, "'clock' is a start-up condition"},
+      {"serial fails twice", 1, "did you mean 'serial fails'?"},
+      {"serial fails open baud", 1, "did you mean 'serial fails'?"},
+      {"serial", 1, "did you mean 'serial fails'?"},
+      {"wait 1\nserial fails line", 2, "'serial' is a start-up condition"},
+      {"glove returns", 1, "did you mean 'glove absent' or 'glove returns N'?"},
+      {"glove returns 1 2", 1, "did you mean 'glove absent' or 'glove returns N'?"},
+      {"glove returns one", 1, "'one' is not a glove init result"},
+      {"glove returns 2147483648", 1, "'2147483648' is not a glove init result"},
+      {"wait 1\nglove returns 2", 2, "'glove' is a start-up condition"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.script);
@@ -81,6 +90,39 @@ TEST(ScriptTest, CompilesStartUpConditionsAndTimedEvents) {
   EXPECT_EQ(scenario.events[1].atMicros, 10'000);
   EXPECT_EQ(scenario.events[2].kind, EventKind::kRelease);
   EXPECT_EQ(scenario.events[2].buttons, 0xFu);
+}
+
+TEST(ScriptTest, StartUpConditionsOfThePortAndTheGlove) {
+  struct Case {
+    const char* script;
+    SerialFailure serial;
+    bool gloveAbsent;
+    int gloveInitResult;
+  };
+  const Case cases[] = {
+      {"", kSerialWorks, false, 1},
+      {"serial fails", kSerialOpenFails, false, 1},
+      {"serial fails open", kSerialOpenFails, false, 1},
+      {"serial fails baud", kSerialBaudFails, false, 1},
+      {"serial fails line", kSerialLineFails, false, 1},
+      {"glove absent", kSerialWorks, true, 0},
+      {"glove returns 2", kSerialWorks, false, 2},
+      {"glove returns -1", kSerialWorks, false, -1},
+      {"glove returns -2147483648", kSerialWorks, false, -2147483647 - 1},
+      {"glove absent\nglove returns 1", kSerialWorks, false, 1},
+      {"glove returns 1\nglove absent", kSerialWorks, true, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.script);
+    Scenario scenario;
+    ScriptError error;
+    ASSERT_TRUE(compileScript(c.script, scenario, error)) << error.message;
+    EXPECT_EQ(scenario.serialFails, c.serial);
+    EXPECT_EQ(scenario.gloveAbsent, c.gloveAbsent);
+    if (!c.gloveAbsent) {
+      EXPECT_EQ(scenario.gloveInitResult, c.gloveInitResult);
+    }
+  }
 }
 
 TEST(ScriptTest, TouchNamesPadsWithoutTheUnderscore) {

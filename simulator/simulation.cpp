@@ -1,6 +1,7 @@
 #include "simulator/simulation.h"
 
 #include "control/program.h"
+#include "simulator/loose_ends.h"
 
 SimulationResult runSimulation(const Scenario& scenario, const WorldOptions& options) {
   worldStart(scenario, options);
@@ -11,6 +12,7 @@ SimulationResult runSimulation(const Scenario& scenario, const WorldOptions& opt
     result.exitStatus = kExitStopped;
     result.stopReason = stopped.reason;
   }
+  result.looseEnds = worldLooseEnds();
   result.transcript = std::move(world.transcript);
   return result;
 }

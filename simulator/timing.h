@@ -16,6 +16,9 @@ constexpr int64_t kConsoleClearMicros = 2000;  // the command interpreter starts
 
 // The serial line: 9600 baud, 8N1, so ten bits a byte, about 1041.7 us, both ways.
 constexpr int64_t kLineBaud = 9600;
+constexpr int kLineNoParity = 0;    // the serial library's parity code
+constexpr int kLineOneStopBit = 0;  // its stop-bit code
+constexpr int kLineDataBits = 8;
 constexpr int64_t kBitsPerByte = 10;
 constexpr int64_t kMicrosPerSecond = 1000000;
 

@@ -147,6 +147,17 @@ void worldRefreshGlove() {
   for (int button = 0; button < 4; ++button) record.buttons[button] = world.buttons[button];
 }
 
+int worldLineMatches() {
+  const PlatformCalls& port = world.calls;
+  return port.baud == kLineBaud && port.parityCode == kLineNoParity && port.stopBitsCode == kLineOneStopBit &&
+         port.dataBits == kLineDataBits;
+}
+
+// A receiver out of step reads each bit one place late: the top bit is lost and the
+// lowest reads as the mark the line idles at. Every garbled byte is odd, so a garbled
+// stream never holds the header word.
+uint8_t worldGarble(uint8_t byte) { return static_cast<uint8_t>((byte << 1) | 1); }
+
 void worldSendByte(uint8_t byte) {
   const int64_t start = std::max(world.nowMicros, world.hostLineFreeMicros);
   world.hostLineFreeMicros = start + lineMicros(1);

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <deque>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/glove_library.h"
 #include "simulator/contact_controller.h"
@@ -33,6 +35,18 @@ struct WorldOptions {
   void (*observe)(const ObservedCall& call) = nullptr;  // called after each such call
 };
 
+// What the program asked of its serial port and glove library, as the real devices
+// would notice it: the port's settings, the calls that switch or close things.
+struct PlatformCalls {
+  int serialOpens = 0, baudSets = 0, lineSets = 0, serialCloses = 0;
+  int receiveQueueSize = 0, transmitQueueSize = 0;    // as given at the latest open
+  int baud = 0;                                       // the latest set; 0 while never set
+  int parityCode = -1, stopBitsCode = -1, dataBits = -1;  // the latest set; -1 while never set
+  int gloveInits = 0, gloveCloses = 0;
+  std::vector<std::pair<int, int>> mouseStates;  // (device, state) of every mouse-state call
+  int64_t gloveRecordReads = 0;
+};
+
 // A byte on its way, available once the virtual clock reaches atMicros.
 struct LineByte {
   int64_t atMicros;
@@ -54,6 +68,8 @@ struct World {
   int noiseAmount = 0;
   int bendNoiseAmount = 0;
   uint64_t noiseState = 0;
+  bool gloveOpen = false;          // initialised with a glove found, not closed since
+  bool mouseEmulationOn = false;   // device 0 drives the mouse pointer
 
   // Serial line and controller.
   ContactController controller;
@@ -63,6 +79,8 @@ struct World {
   std::deque<int64_t> requestsArriving;  // request bytes on their way to the controller
   std::deque<LineByte> received;         // reply bytes on their way to, or in, the host's queue
   int64_t requestsSent = 0;              // request bytes the host has sent, for figures
+
+  PlatformCalls calls;
 
   // Keyboard: Enter presses that have happened and not been read yet.
   int keysWaiting = 0;
@@ -94,6 +112,13 @@ void worldSendByte(uint8_t byte);
 
 // Takes the first received byte that has arrived, or -1.
 int worldTakeByte();
+
+// 1 when the simulated port is set as the controller's line is: 9600 baud, no parity,
+// one stop bit, 8 data bits. Otherwise every byte through that port arrives garbled.
+int worldLineMatches();
+
+// A byte as a receiver set differently from its sender reads it: its bits out of step.
+uint8_t worldGarble(uint8_t byte);
 
 // Appends console text to the transcript and the echo.
 void worldWrite(const std::string& text);

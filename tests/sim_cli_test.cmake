@@ -94,6 +94,16 @@ expect("serial fails exit status" "${rc}" 0)
 expect("serial fails stdout" "${out}" "COM1 for Contact sensors NOT setup\n\n")
 expect("serial fails stderr" "${err}" "")
 
+# Whatever the program leaves open when it ends by itself is reported: without a
+# glove the program ends with the port still open, as its start-up does.
+foreach(condition "serial fails baud" "serial fails line" "glove absent" "glove returns 2")
+  set(left_open "${work}/left_open.sg")
+  file(WRITE "${left_open}" "${condition}\n")
+  run_sim("${left_open}")
+  expect("[${condition}] exit status" "${rc}" 0)
+  expect("[${condition}] stderr" "${err}" "signglove-sim: left open: serial port COM1\n")
+endforeach()
+
 # The same script read from standard input.
 run_sim(- INPUT "${serial_fails}")
 expect("stdin exit status" "${rc}" 0)
@@ -102,6 +112,11 @@ expect("stdin stdout" "${out}" "COM1 for Contact sensors NOT setup\n\n")
 # The built-in demo ends by itself, having signed every word it knows.
 run_sim(--fast --demo)
 expect("demo exit status" "${rc}" 0)
+# Its standard error holds the captions (below) and no report of anything left open.
+string(REGEX REPLACE "signglove-sim: virtual signer: [^\n]*\n" "" demo_reports "${err}")
+string(REGEX REPLACE "The demo has finished[^\n]*\n[^\n]*recognised:[^\n]*\n" "" demo_reports "${demo_reports}")
+string(STRIP "${demo_reports}" demo_reports)
+expect("demo stderr: all closed" "${demo_reports}" "")
 expect_match("demo stdout" "${out}" "welcome to my presentation I hope this/the proves concept $")
 
 # The demo's captions and its closing lines go to standard error when standard output

@@ -16,12 +16,14 @@ struct VirtualWorld {
   Scenario scenario;
 
   // Compiles the script (a bad one fails the test) and starts the world on it, with the
-  // contact port open as start-up leaves it.
+  // contact port open and set to 9600 baud 8N1 as start-up leaves it.
   explicit VirtualWorld(std::string_view script) {
     ScriptError error;
     if (!compileScript(script, scenario, error)) ADD_FAILURE() << "script line " << error.line << ": " << error.message;
     worldStart(scenario, {});
     serialOpen(kContactPort, 1024, 1024);
+    serialSetBaud(kContactPort, 9600);
+    serialSetLine(kContactPort, 0, 0, 8);
   }
   VirtualWorld(const VirtualWorld&) = delete;
   VirtualWorld& operator=(const VirtualWorld&) = delete;
