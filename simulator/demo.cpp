@@ -1,9 +1,10 @@
 #include "simulator/demo.h"
 
+// The comments are the captions a viewer reads while the demo runs.
 const char* const kDemoScript = R"(# The demo: calibrate, choose sign recognition, sign every word the program knows.
-calibrate
-wait 500
-tap B            # the main menu: B for sign recognition
+calibrate        # the program asks for the head, then the chest
+wait 2000        # the main menu, on screen long enough to read
+tap B            # B on the main menu: sign recognition
 wait 300
 sign welcome
 sign to
@@ -15,7 +16,7 @@ sign this/the
 sign proves
 sign concept
 wait 500
-press B C        # leave the mode and the program
+press B C        # C leaves sign recognition; B with it ends the program
 wait 300
 release all
 )";

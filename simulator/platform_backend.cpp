@@ -24,6 +24,11 @@ void observe(PlatformCall call, int64_t atMicros, int64_t result, int64_t first 
   observeCall(world.observation, call, atMicros, result, first, second, third);
 }
 
+// Tells the run's observer (the trace, the captions), if any, of a call just made.
+void notifyObserver(ObservedCall call) {
+  if (world.options.observe) world.options.observe(call);
+}
+
 int portSetting(int port, SerialFailure failsHere = kSerialWorks) {
   worldAdvance(kSerialSetupCallMicros);
   if (failsHere != kSerialWorks && world.scenario->serialFails == failsHere) return -1;
@@ -88,6 +93,7 @@ int serialSendByte(int port, int byte) {
     // A port set differently from the controller's line garbles every byte both ways.
     const uint8_t sent = static_cast<uint8_t>(byte);
     worldSendByte(worldLineMatches() ? sent : worldGarble(sent));
+    notifyObserver({ObservedCall::kByteSent, byte});
     result = 0;
   }
   observe(PlatformCall::kSerialSendByte, at, result, port, byte);
@@ -101,6 +107,7 @@ int serialTakeByte(int port) {
   const bool open = port == kOnlyPort && world.portOpen;
   int result = open ? worldTakeByte() : -1;
   if (result >= 0 && !worldLineMatches()) result = worldGarble(static_cast<uint8_t>(result));
+  if (result >= 0) notifyObserver({ObservedCall::kByteTaken, result});
   observe(PlatformCall::kSerialTakeByte, at, result, port);
   if (open)
     pollingSawTake(result);
@@ -108,6 +115,7 @@ int serialTakeByte(int port) {
     pollingSawOtherCall();
   return result;
 }
+
 uint32_t clockMillis() {
   const int64_t at = world.nowMicros;
   worldAdvance(kClockReadMicros);
@@ -130,6 +138,7 @@ void consolePrint(const char* format, ...) {
   va_end(arguments);
   worldAdvance(kConsoleWriteMicros);
   worldWrite(text);
+  notifyObserver({ObservedCall::kConsoleWrite, 0, nullptr, &text});
   observe(PlatformCall::kConsolePrint, at, 0, textDigest(text.data(), text.size()));
   pollingSawOtherCall();
 }
@@ -138,6 +147,7 @@ void consoleClear() {
   const int64_t at = world.nowMicros;
   worldAdvance(kConsoleClearMicros);
   worldClear();
+  notifyObserver({ObservedCall::kConsoleClear});
   observe(PlatformCall::kConsoleClear, at, 0);
   pollingSawOtherCall();
 }
@@ -193,6 +203,7 @@ const GloveRecord* gloveLibraryRecord() {
   worldAdvance(kGloveRecordReadMicros);
   ++world.calls.gloveRecordReads;
   const bool changed = worldRefreshGlove();
+  notifyObserver({ObservedCall::kGloveRead, 0, &world.record});
   observe(PlatformCall::kGloveRecordRead, at, world.observation.keepDigest ? gloveRecordDigest(world.record) : 0);
   pollingSawGloveRead(changed);
   return &world.record;

@@ -83,6 +83,10 @@ void builderEvent(ScenarioBuilder& builder, Event event) {
   builder.scenario.events.push_back(std::move(event));
 }
 
+void builderNote(ScenarioBuilder& builder, std::string text) {
+  builder.scenario.notes.push_back({builder.nowMicros, std::move(text)});
+}
+
 Scenario builderFinish(ScenarioBuilder& builder) {
   builder.scenario.endMicros = builder.nowMicros;
   return std::move(builder.scenario);

@@ -60,6 +60,12 @@ struct Event {
   std::vector<uint16_t> words;
 };
 
+// What the script's signer does, in words, from a moment on: for traces and captions.
+struct Note {
+  int64_t atMicros = 0;
+  std::string text;
+};
+
 // The step of the serial port's set-up that fails, if any.
 enum SerialFailure { kSerialWorks = 0, kSerialOpenFails, kSerialBaudFails, kSerialLineFails };
 
@@ -74,6 +80,7 @@ struct Scenario {
   std::vector<Keyframe> channels[kGloveChannels];
   std::vector<Event> events;  // in time order
   int64_t endMicros = 0;      // scenario time after its last action
+  std::vector<Note> notes;    // in time order; the world never reads them
 };
 
 // Compiles a scenario action by action, keeping the time and the hand as the script
@@ -106,6 +113,9 @@ void builderRamp(ScenarioBuilder& builder, GloveChannel channel, float value, in
 
 // Schedules an event now, following what it does to the pads.
 void builderEvent(ScenarioBuilder& builder, Event event);
+
+// Notes what the signer does from now on.
+void builderNote(ScenarioBuilder& builder, std::string text);
 
 // Closes the scenario: its end is the time now.
 Scenario builderFinish(ScenarioBuilder& builder);

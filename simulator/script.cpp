@@ -1,5 +1,7 @@
 #include "simulator/script.h"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -30,13 +32,50 @@ struct Line {
   int number;
   std::string_view action;
   std::vector<std::string_view> arguments;
+  std::string_view comment;  // after '#', trimmed
 };
 
 struct Compiler {
   ScenarioBuilder builder;
   bool waited = false;  // start-up conditions must come before this
   ScriptError error;
+  std::vector<ScriptError> warnings;
+  int bendNoise = 0;
 };
+
+// The actions a script knows, for suggestions.
+const std::vector<std::string_view> kActions = {
+    "wait",   "press", "release", "tap",     "position", "angles",     "bends", "calibrate", "enter", "serial", "glove",
+    "clock",  "touch", "untouch", "groups",  "controller", "hold",     "noise", "move",      "rest",  "sign"};
+
+void warn(Compiler& compiler, const Line& line, std::string message) {
+  compiler.warnings.push_back({line.number, std::move(message)});
+}
+
+// The whole line again, without its comment: what the signer does, for notes.
+std::string lineText(const Line& line) {
+  std::string text(line.action);
+  for (std::string_view argument : line.arguments) text += " " + std::string(argument);
+  return text;
+}
+
+std::string joined(const std::vector<std::string_view>& names, std::string_view last) {
+  std::string text;
+  for (size_t index = 0; index < names.size(); ++index) {
+    if (index > 0) text += index + 1 == names.size() ? std::string(last) : ", ";
+    text += "'" + std::string(names[index]) + "'";
+  }
+  return text;
+}
+
+// "did you mean 'fist'?", or the whole list when nothing is close.
+std::string suggestion(std::string_view typed, const std::vector<std::string_view>& names, const char* what) {
+  const std::vector<std::string_view> near = nearestNames(typed, names);
+  if (!near.empty()) return "did you mean " + joined(near, " or ") + "?";
+  std::string all;
+  for (std::string_view name : names) all += (all.empty() ? "" : " ") + std::string(name);
+  return std::string(what) + " are: " + all;
+}
 
 bool fail(Compiler& compiler, const Line& line, std::string message) {
   compiler.error = {line.number, std::move(message)};
@@ -140,9 +179,11 @@ bool arguments(Compiler& compiler, const Line& line, int least, int most) {
   std::string expected = most < 0 ? "at least " + std::to_string(least)
                          : least == most ? std::to_string(least)
                                          : std::to_string(least) + " or " + std::to_string(most);
+  if (least == 0 && most == 1) expected = "at most 1";
+  const bool one = (least == 1 && (most == 1 || most < 0)) || (least == 0 && most == 1);
   return fail(compiler, line,
-              quoted(line.action) + " takes " + expected + " argument" + (least == 1 && most == 1 ? "" : "s") +
-                  ", not " + std::to_string(count));
+              quoted(line.action) + " takes " + expected + " argument" + (one ? "" : "s") + ", not " +
+                  std::to_string(count));
 }
 
 bool compileController(Compiler& compiler, const Line& line) {
@@ -201,6 +242,7 @@ bool compileLine(Compiler& compiler, const Line& line) {
       Event event;
       event.kind = action == "press" ? EventKind::kPress : EventKind::kRelease;
       event.buttons = buttons;
+      builderNote(builder, (action == "press" ? "pressing " : "releasing ") + signerButtonNames(buttons));
       builderEvent(builder, std::move(event));
     }
   } else if (action == "position" || action == "angles") {
@@ -223,6 +265,7 @@ bool compileLine(Compiler& compiler, const Line& line) {
     compiler.waited = true;
   } else if (action == "enter") {
     if (!arguments(compiler, line, 0, 0)) return false;
+    builderNote(builder, "pressing Enter");
     schedule(compiler, EventKind::kEnter);
   } else if (action == "serial") {
     const std::string_view step = args.size() == 2 ? args[1] : "open";
@@ -276,9 +319,13 @@ bool compileLine(Compiler& compiler, const Line& line) {
     int64_t ms = kDefaultHoldMs;
     if (!arguments(compiler, line, 1, 2)) return false;
     if (!signerKnowsHandshape(args[0]))
-      return fail(compiler, line, "no handshape the program names " + quoted(args[0]) + " can be held");
+      return fail(compiler, line,
+                  "no handshape the program names " + quoted(args[0]) + " can be held" +
+                      (args[0] == "rest" ? ": 'rest' is an action of its own"
+                                         : ": " + suggestion(args[0], signerHandshapeNames(), "handshapes")));
     if (args.size() == 2 && !wholeInRange(compiler, line, args[1], 0, kLongestWaitMs, "a number of milliseconds", ms))
       return false;
+    builderNote(builder, "holding: " + std::string(args[0]));
     signerHold(builder, args[0], ms);
     compiler.waited = true;
   } else if (action == "noise") {
@@ -287,6 +334,12 @@ bool compileLine(Compiler& compiler, const Line& line) {
         !wholeInRange(compiler, line, args[0], 0, kMostNoise, "a noise amount", amount) ||
         (args.size() == 2 && !wholeInRange(compiler, line, args[1], 0, kMaxBend, "a bend noise amount", bendAmount)))
       return false;
+    if (amount > kSignerMostNoise || bendAmount > kSignerMostBendNoise)
+      warn(compiler, line,
+           "warning: the virtual signer is built for noise up to " + std::to_string(kSignerMostNoise) +
+               " (bends up to " + std::to_string(kSignerMostBendNoise) +
+               "); with more the program may misread its handshapes, movements and signs");
+    compiler.bendNoise = static_cast<int>(bendAmount);
     Event event;
     event.kind = EventKind::kNoise;
     event.amount = static_cast<int>(amount);
@@ -309,32 +362,75 @@ bool compileLine(Compiler& compiler, const Line& line) {
   } else if (action == "move") {
     int64_t ms = 0;
     if (!arguments(compiler, line, 1, 2)) return false;
-    if (!signerKnowsMovement(args[0])) return fail(compiler, line, "unknown movement " + quoted(args[0]));
+    if (!signerKnowsMovement(args[0]))
+      return fail(compiler, line,
+                  "unknown movement " + quoted(args[0]) + ": " + suggestion(args[0], signerMovementNames(), "movements"));
     if (args.size() == 2 && !wholeInRange(compiler, line, args[1], 1, kLongestWaitMs, "a number of milliseconds", ms))
       return false;
+    if (const MoveRange range = signerMoveRange(builder, args[0]); ms != 0 && (ms < range.fastestMs || ms > range.slowestMs))
+      return fail(compiler, line,
+                  "the program sees " + std::string(args[0]) + " only when it takes " + std::to_string(range.fastestMs) +
+                      " to " + std::to_string(range.slowestMs) + " ms (MS is how long the movement itself takes; " +
+                      "leave it out for the usual " + std::to_string(range.usualMs) +
+                      " ms; the hand holds still after it, and wait holds it longer)");
+    if (compiler.bendNoise > 0 && args[0] == "fingersIncDecInc")
+      warn(compiler, line, "warning: bend noise defeats the finger wave (noise AMOUNT 0 turns bend noise off)");
+    builderNote(builder, "moving: " + std::string(args[0]));
     signerMove(builder, args[0], ms);
+    builderNote(builder, "moved: " + std::string(args[0]));
+    // The hand then holds still until the program has surely finished recording, so
+    // that whatever comes next, another movement too, is not taken for part of it.
+    signerSettleAfterMove(builder);
     compiler.waited = true;
   } else if (action == "rest") {
     int64_t ms = kDefaultHoldMs;
     if (!arguments(compiler, line, 0, 1) ||
         (args.size() == 1 && !wholeInRange(compiler, line, args[0], 0, kLongestWaitMs, "a number of milliseconds", ms)))
       return false;
+    builderNote(builder, "resting");
     signerRest(builder, ms);
     compiler.waited = true;
   } else if (action == "sign") {
     if (!arguments(compiler, line, 1, 1)) return false;
-    if (!signerKnowsWord(args[0])) return fail(compiler, line, "no sign for " + quoted(args[0]));
+    if (!signerKnowsWord(args[0]))
+      return fail(compiler, line, "no sign for " + quoted(args[0]) + ": " + suggestion(args[0], signerWords(), "words"));
+    if (compiler.bendNoise > 0 && args[0] == "welcome")
+      warn(compiler, line, "warning: bend noise defeats the finger wave that welcome needs (noise AMOUNT 0 turns it off)");
+    builderNote(builder, "signing: " + std::string(args[0]));
     signerSign(builder, args[0]);
+    builderNote(builder, "signed: " + std::string(args[0]));
     compiler.waited = true;
   } else {
-    return fail(compiler, line, "unknown action " + quoted(action));
+    const std::vector<std::string_view> near = nearestNames(action, kActions);
+    return fail(compiler, line,
+                "unknown action " + quoted(action) + (near.empty() ? "" : ": did you mean " + joined(near, " or ") + "?"));
   }
   return true;
 }
 
+// Compiles a line, noting what it does for traces and captions, with its comment.
+bool compileAndNote(Compiler& compiler, const Line& line) {
+  std::vector<Note>& notes = compiler.builder.scenario.notes;
+  const size_t firstNote = notes.size();
+  // A wait is no action of the signer's, but its comment says what the wait is for.
+  if (line.action == "wait" && !line.comment.empty()) builderNote(compiler.builder, std::string(line.comment));
+  if (!compileLine(compiler, line)) return false;
+  if (line.action == "wait" && !line.comment.empty()) return true;
+  const bool noted = notes.size() > firstNote;
+  if (!noted && line.action != "wait") builderNote(compiler.builder, lineText(line));
+  if (!line.comment.empty() && notes.size() > firstNote) notes[firstNote].text += " (" + std::string(line.comment) + ")";
+  return true;
+}
+
 Line splitLine(std::string_view text, int number) {
-  if (const size_t comment = text.find('#'); comment != std::string_view::npos) text = text.substr(0, comment);
-  Line line{number, {}, {}};
+  Line line{number, {}, {}, {}};
+  if (const size_t comment = text.find('#'); comment != std::string_view::npos) {
+    line.comment = text.substr(comment + 1);
+    const size_t start = line.comment.find_first_not_of(" \t");
+    const size_t end = line.comment.find_last_not_of(" \t\r");
+    line.comment = start == std::string_view::npos ? std::string_view() : line.comment.substr(start, end - start + 1);
+    text = text.substr(0, comment);
+  }
   size_t position = 0;
   while (position < text.size()) {
     const size_t start = text.find_first_not_of(" \t\r", position);
@@ -352,14 +448,64 @@ Line splitLine(std::string_view text, int number) {
 
 }  // namespace
 
-bool compileScript(std::string_view text, Scenario& scenario, ScriptError& error) {
+std::vector<std::string_view> nearestNames(std::string_view typed, const std::vector<std::string_view>& names) {
+  const auto lower = [](std::string_view text) {
+    std::string result(text);
+    for (char& c : result) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return result;
+  };
+  // Edit distance, a swap of two neighbours counting as one edit.
+  const auto distance = [](const std::string& a, const std::string& b) {
+    std::vector<std::vector<size_t>> d(a.size() + 1, std::vector<size_t>(b.size() + 1));
+    for (size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+    for (size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+    for (size_t i = 1; i <= a.size(); ++i)
+      for (size_t j = 1; j <= b.size(); ++j) {
+        d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
+        if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+      }
+    return d[a.size()][b.size()];
+  };
+  const std::string want = lower(typed);
+  struct Candidate {
+    size_t score;
+    std::string_view name;
+  };
+  std::vector<Candidate> candidates;
+  const size_t typos = want.size() <= 4 ? 1 : 2;
+  for (std::string_view name : names) {
+    const std::string have = lower(name);
+    size_t score = distance(want, have);
+    if (score > typos) {
+      // A prefix ("left" for leftToRight) or one part of a name ("this" for this/the).
+      const bool prefix = want.size() >= 2 && have.starts_with(want);
+      bool part = false;
+      for (size_t start = 0; start <= have.size();) {
+        const size_t end = std::min(have.find_first_of("/-", start), have.size());
+        part = part || have.substr(start, end - start) == want;
+        start = end + 1;
+      }
+      if (!prefix && !part) continue;
+      score = typos + 1;
+    }
+    candidates.push_back({score, name});
+  }
+  std::stable_sort(candidates.begin(), candidates.end(),
+                   [](const Candidate& a, const Candidate& b) { return a.score < b.score; });
+  std::vector<std::string_view> nearest;
+  for (const Candidate& candidate : candidates)
+    if (nearest.size() < 3 && candidate.score == candidates.front().score) nearest.push_back(candidate.name);
+  return nearest;
+}
+
+bool compileScript(std::string_view text, Scenario& scenario, ScriptError& error, std::vector<ScriptError>* warnings) {
   Compiler compiler;
   int number = 0;
   size_t position = 0;
   while (position <= text.size()) {
     const size_t end = std::min(text.find('\n', position), text.size());
     const Line line = splitLine(text.substr(position, end - position), ++number);
-    if (!line.action.empty() && !compileLine(compiler, line)) {
+    if (!line.action.empty() && !compileAndNote(compiler, line)) {
       error = compiler.error;
       return false;
     }
@@ -367,5 +513,6 @@ bool compileScript(std::string_view text, Scenario& scenario, ScriptError& error
     position = end + 1;
   }
   scenario = builderFinish(compiler.builder);
+  if (warnings) *warnings = std::move(compiler.warnings);
   return true;
 }

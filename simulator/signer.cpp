@@ -270,6 +270,18 @@ void fingerWave(ScenarioBuilder& builder, int64_t durationMs) {
   }
 }
 
+// What signerMoveRange allows. A path window must see more than 100, well over the
+// stillness tolerance, and a path lasts at least three periods, so that it cannot
+// fall between two windows. The wave and the roll must fit the 30-sample track, with
+// room for the windows to fall anywhere.
+constexpr float kLeastSeenTravel = 100;
+constexpr int kFewestPathPeriods = 3;
+constexpr int kMostWavePeriods = 27;
+constexpr int kMostRollPeriods = 28;
+// The recorder ends after three still windows and one more; with the window the
+// movement ends in and one to spare, six windows cover that wherever they fall.
+constexpr int kSettlePeriods = 18;
+
 constexpr const char* kMovementNames[] = {"fingersIncDecInc", "leftToRight", "towardBody", "rollWrists",
                                           "awayRightDown",    "down",        "awayRightUp"};
 
@@ -342,27 +354,61 @@ void setPosition(ScenarioBuilder& builder, const Position& position) {
   builderSet(builder, kGloveZ, position.z);
 }
 
-}  // namespace
 
-void signerTap(ScenarioBuilder& builder, unsigned buttons) {
+void tap(ScenarioBuilder& builder, unsigned buttons, const char* where) {
   Event press;
   press.kind = EventKind::kPress;
   press.buttons = buttons;
+  builderNote(builder, "pressing " + signerButtonNames(buttons) + where);
   builderEvent(builder, press);
   builderWait(builder, kTapMs * kMicrosPerMilli);
   Event release = press;
   release.kind = EventKind::kRelease;
+  builderNote(builder, "releasing " + signerButtonNames(buttons));
   builderEvent(builder, release);
   builderWait(builder, kTapMs * kMicrosPerMilli);
 }
 
+}  // namespace
+
+void signerTap(ScenarioBuilder& builder, unsigned buttons) { tap(builder, buttons, ""); }
+
 void signerCalibrate(ScenarioBuilder& builder) {
+  builderNote(builder, "pointing at the head");
   setPosition(builder, kHeadPosition);
   builderWait(builder, kPointingMs * kMicrosPerMilli);
-  signerTap(builder, kButtonBitA);
+  tap(builder, kButtonBitA, " at the head");
+  builderNote(builder, "pointing at the chest");
   setPosition(builder, kChestPosition);
   builderWait(builder, kPointingMs * kMicrosPerMilli);
-  signerTap(builder, kButtonBitA);
+  tap(builder, kButtonBitA, " at the chest");
+}
+
+std::string signerButtonNames(unsigned buttons) {
+  if (buttons == kAllButtons) return "all buttons";
+  std::string names;
+  for (int button = 0; button < 4; ++button) {
+    if (!(buttons & (1u << button))) continue;
+    if (!names.empty()) names += " and ";
+    names += static_cast<char>('A' + button);
+  }
+  return names;
+}
+
+std::vector<std::string_view> signerHandshapeNames() {
+  std::vector<std::string_view> names;
+  for (const HandshapeRealisation& shape : kHandshapes) names.emplace_back(shape.name);
+  return names;
+}
+
+std::vector<std::string_view> signerMovementNames() {
+  return {std::begin(kMovementNames), std::end(kMovementNames)};
+}
+
+std::vector<std::string_view> signerWords() {
+  std::vector<std::string_view> words;
+  for (const SignRealisation& sign : kSigns) words.emplace_back(sign.word);
+  return words;
 }
 
 bool signerKnowsHandshape(std::string_view name) { return findHandshape(name) != nullptr; }
@@ -391,6 +437,29 @@ void signerMove(ScenarioBuilder& builder, std::string_view name, int64_t duratio
   for (const PathRealisation& path : kPaths)
     if (name == path.name) return movePath(builder, path, durationMs);
 }
+
+MoveRange signerMoveRange(const ScenarioBuilder& builder, std::string_view name) {
+  const double period = static_cast<double>(periodNow(builder));
+  const auto ms = [](double micros, bool up) {
+    return static_cast<int64_t>(up ? std::ceil(micros / kMicrosPerMilli) : std::floor(micros / kMicrosPerMilli));
+  };
+  if (name == "fingersIncDecInc")  // every phase spans a whole window; all three fit the track
+    return {ms(kWavePhases * kWavePhasePeriods * period, true), ms(kMostWavePeriods * period, false),
+            ms(kWavePhases * kWavePhasePeriods * period, true)};
+  if (name == "rollWrists")  // the outward turn needs its twelve periods; the roll must fit the track
+    return {ms((kRollOutPeriods + kRollBackPeriods) * period, true), ms(kMostRollPeriods * period, false),
+            ms((kRollOutPeriods + kRollBackPeriods) * period, true)};
+  float longest = 0;
+  for (const PathRealisation& path : kPaths)
+    if (name == path.name) longest = std::max({std::fabs(path.dx), std::fabs(path.dy), std::fabs(path.dz)});
+  // A window must see the hand travel well over the stillness tolerance, and the
+  // movement must last long enough that no jump can fall between two windows.
+  return {ms(kFewestPathPeriods * period, true),
+          ms(longest * 2 * period / kLeastSeenTravel, false),
+          ms(static_cast<double>(durationFor(longest, periodNow(builder))), true)};
+}
+
+void signerSettleAfterMove(ScenarioBuilder& builder) { builderWait(builder, kSettlePeriods * periodNow(builder)); }
 
 bool signerKnowsWord(std::string_view word) {
   for (const SignRealisation& sign : kSigns)

@@ -21,6 +21,15 @@ struct SimulationStopped {
   std::string reason;
 };
 
+// A platform call the program has just made, as observers (the trace, the captions)
+// see it; they must not change anything the program sees.
+struct ObservedCall {
+  enum Kind { kGloveRead, kByteSent, kByteTaken, kConsoleWrite, kConsoleClear } kind;
+  int byte = 0;                         // sent or taken
+  const GloveRecord* record = nullptr;  // read
+  const std::string* text = nullptr;    // written
+};
+
 struct WorldOptions {
   FILE* echo = nullptr;       // where console output also goes as it is written
   bool echoIsTerminal = false;
@@ -30,6 +39,7 @@ struct WorldOptions {
   bool skipIdlePolling = true;
   bool keepDigest = false;  // fold every platform call into world.observation.digest
   int64_t runOnMicros = 5 * kMicrosPerSecond;  // still running this long after the last action: stopped
+  void (*observe)(const ObservedCall& call) = nullptr;  // called after each such call
 };
 
 // What the program asked of its serial port and glove library, as the real devices

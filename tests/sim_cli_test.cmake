@@ -112,5 +112,47 @@ expect("stdin stdout" "${out}" "COM1 for Contact sensors NOT setup\n\n")
 # The built-in demo ends by itself, having signed every word it knows.
 run_sim(--fast --demo)
 expect("demo exit status" "${rc}" 0)
-expect("demo stderr: all closed" "${err}" "")
+# Its standard error holds the captions (below) and no report of anything left open.
+string(REGEX REPLACE "signglove-sim: virtual signer: [^\n]*\n" "" demo_reports "${err}")
+string(REGEX REPLACE "The demo has finished[^\n]*\n[^\n]*recognised:[^\n]*\n" "" demo_reports "${demo_reports}")
+string(STRIP "${demo_reports}" demo_reports)
+expect("demo stderr: all closed" "${demo_reports}" "")
 expect_match("demo stdout" "${out}" "welcome to my presentation I hope this/the proves concept $")
+
+# The demo's captions and its closing lines go to standard error when standard output
+# is no terminal: the transcript is exactly the program's.
+run_sim(--fast --demo)
+file(READ "${SCENARIOS}/demo.expected" demo_expected)
+expect("demo transcript with captions" "${out}" "${demo_expected}")
+expect_match("demo captions" "${err}" "virtual signer: pressing A at the head\n")
+expect_match("demo captions" "${err}" "virtual signer: signing: presentation\n")
+expect_match("demo end" "${err}" "The demo has finished.  signed:     welcome to my presentation I hope this/the proves concept\n *recognised: welcome to my presentation I hope this/the proves concept\n")
+
+# Help lists every name the script language takes.
+run_sim(--help)
+foreach(name animal letter-c old-seven fingersIncDecInc awayRightUp this/the presentation concept)
+  expect_match("--help names ${name}" "${out}" " ${name}[ \n]")
+endforeach()
+
+# A script with a warning still runs; the warning names the line.
+set(noisy "${work}/noisy.sg")
+file(WRITE "${noisy}" "noise 50\nserial fails\n")
+run_sim("${noisy}")
+expect("noisy exit status" "${rc}" 0)
+expect("noisy stderr" "${err}" "${noisy}:1: warning: the virtual signer is built for noise up to 10 (bends up to 2); with more the program may misread its handshapes, movements and signs\n")
+
+# --trace writes the CSV and changes nothing on standard output; a file it cannot write
+# is a usage error.
+set(trace "${work}/serial_fails.csv")
+run_sim(--trace "${trace}" "${serial_fails}")
+expect("trace exit status" "${rc}" 0)
+expect("trace stdout" "${out}" "COM1 for Contact sensors NOT setup\n\n")
+file(READ "${trace}" trace_text)
+expect_match("trace header" "${trace_text}" "^ms,kind,x,y,z,orient3,orient2,orient1,slot0,")
+expect_match("trace console row" "${trace_text}" "\n0\\.[0-9]+,console,,,,,,,,,,,,,,,,,,,,,\"COM1 for Contact sensors NOT setup\"\n")
+run_sim(--trace "${work}/no/such/dir/t.csv" "${serial_fails}")
+expect("unwritable trace exit status" "${rc}" 2)
+expect_match("unwritable trace stderr" "${err}" "cannot write ${work}/no/such/dir/t.csv")
+run_sim("${serial_fails}" --trace)
+expect("--trace without a file" "${rc}" 2)
+expect_match("--trace without a file" "${err}" "${usage_pattern}")
