@@ -367,7 +367,10 @@ bool compileLine(Compiler& compiler, const Line& line) {
                   "unknown movement " + quoted(args[0]) + ": " + suggestion(args[0], signerMovementNames(), "movements"));
     if (args.size() == 2 && !wholeInRange(compiler, line, args[1], 1, kLongestWaitMs, "a number of milliseconds", ms))
       return false;
-    if (const MoveRange range = signerMoveRange(builder, args[0]); ms != 0 && (ms < range.fastestMs || ms > range.slowestMs))
+    // At another tempo than the usual one any duration goes: finding where recognition
+    // fails is what a changed tempo is for.
+    if (const MoveRange range = signerMoveRange(builder, args[0]);
+        builder.tempo == 1 && ms != 0 && (ms < range.fastestMs || ms > range.slowestMs))
       return fail(compiler, line,
                   "the program sees " + std::string(args[0]) + " only when it takes " + std::to_string(range.fastestMs) +
                       " to " + std::to_string(range.slowestMs) + " ms (MS is how long the movement itself takes; " +

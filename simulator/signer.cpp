@@ -459,7 +459,7 @@ MoveRange signerMoveRange(const ScenarioBuilder& builder, std::string_view name)
           ms(static_cast<double>(durationFor(longest, periodNow(builder))), true)};
 }
 
-void signerSettleAfterMove(ScenarioBuilder& builder) { builderWait(builder, kSettlePeriods * periodNow(builder)); }
+void signerSettleAfterMove(ScenarioBuilder& builder) { pacedWait(builder, kSettlePeriods * periodNow(builder)); }
 
 bool signerKnowsWord(std::string_view word) {
   for (const SignRealisation& sign : kSigns)

@@ -23,7 +23,7 @@ Scenario compiled(const std::string& script) {
 // Tempo stretches the time every signer action takes, not the distances it covers.
 TEST(TempoTest, StretchesEverySignerActionAndKeepsItsPath) {
   const char* const actions[] = {"hold point",     "hold letter-m 300",        "move leftToRight",
-                                 "move down 200",  "move rollWrists",          "move fingersIncDecInc",
+                                 "move down 100",  "move rollWrists",          "move fingersIncDecInc",
                                  "sign welcome",   "sign hope",                "rest 100"};
   for (const double tempo : {0.25, 2.0, 4.0}) {
     for (const char* action : actions) {
