@@ -45,7 +45,16 @@ std::vector<uint16_t> controllerEntries(const ContactController& controller) {
   return entries;
 }
 
+void controllerQueueReply(ContactController& controller, std::vector<uint8_t> bytes) {
+  controller.rawReplies.push_back(std::move(bytes));
+}
+
 std::vector<uint8_t> controllerReply(ContactController& controller) {
+  if (!controller.rawReplies.empty()) {
+    std::vector<uint8_t> raw = std::move(controller.rawReplies.front());
+    controller.rawReplies.pop_front();
+    return raw;
+  }
   std::vector<uint8_t> bytes;
   for (uint16_t word : controller.noiseWords) appendWord(bytes, word);
   controller.noiseWords.clear();

@@ -51,6 +51,7 @@ and sign include their own waits).
   controller corrupt N        its next N replies carry a wrong checksum
   controller drop N           its next N replies each lose a byte
   controller noise WORD...    these words go out before its next reply
+  reply BYTE...               its next reply is exactly these bytes (none: no answer)
   hold SHAPE [MS]             take a handshape (round, okay, point, ...) and hold it
   move MOVEMENT [MS]          perform a movement (leftToRight, rollWrists, ...)
   sign WORD                   sign a word (welcome, to, my, ..., concept)

@@ -55,6 +55,9 @@ void applyToController(ContactController& controller, const Event& event) {
     case EventKind::kControllerNoise:
       controller.noiseWords = event.words;
       break;
+    case EventKind::kReply:
+      controllerQueueReply(controller, event.bytes);
+      break;
     default:
       break;
   }

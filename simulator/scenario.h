@@ -46,6 +46,7 @@ enum class EventKind {
   kControllerNoise,    // words
   kEnter,
   kNoise,  // amount, bendAmount
+  kReply,  // bytes
 };
 
 struct Event {
@@ -57,6 +58,7 @@ struct Event {
   int amount = 0;
   int bendAmount = 0;
   std::vector<uint16_t> words;
+  std::vector<uint8_t> bytes;
 };
 
 struct Scenario {
