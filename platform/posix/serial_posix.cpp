@@ -8,8 +8,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <string>
 
+#include "platform/posix/glove_library_posix.h"
 #include "platform/serial.h"
 
 namespace {
@@ -64,6 +67,16 @@ tcflag_t sizeFor(int dataBits) {
 constexpr int kNoParity = 0, kOddParity = 1, kEvenParity = 2;
 constexpr int kOneStopBit = 0, kTwoStopBits = 2;
 
+// The program's own message says only that COM1 failed; this line says which device and why.
+int reportSetupFailure(const std::string& device) {
+  std::fprintf(stderr, "%s: %s\n", device.c_str(), std::strerror(errno));
+  return -1;
+}
+
+#ifndef SIGNGLOVE_COM1
+#define SIGNGLOVE_COM1 "/dev/ttyS0"
+#endif
+
 }  // namespace
 
 void serialUseDevice(int port, const char* path) {
@@ -73,12 +86,13 @@ void serialUseDevice(int port, const char* path) {
 int serialOpen(int port, int, int) {
   if (port < 0 || port >= kPorts || ports[port].fd >= 0) return -1;
   Port& p = ports[port];
-  const std::string device = p.device.empty() ? "/dev/ttyS" + std::to_string(port) : p.device;
+  const std::string device = !p.device.empty() ? p.device : port == 0 ? SIGNGLOVE_COM1 : "/dev/ttyS" + std::to_string(port);
   // The kernel keeps the queues; their sizes are its own.
   const int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) return -1;
+  if (fd < 0) return reportSetupFailure(device);
   termios settings{};
   if (tcgetattr(fd, &settings) != 0) {
+    reportSetupFailure(device);
     close(fd);
     return -1;
   }
@@ -89,6 +103,7 @@ int serialOpen(int port, int, int) {
   settings.c_cc[VMIN] = 0;
   settings.c_cc[VTIME] = 0;
   if (tcsetattr(fd, TCSANOW, &settings) != 0) {
+    reportSetupFailure(device);
     close(fd);
     return -1;
   }
@@ -130,6 +145,7 @@ int serialClose(int port) {
 }
 
 int serialSendByte(int port, int byte) {
+  gloveLibraryNoteOtherCall();
   Port* p = openPort(port);
   if (!p) return -1;
   const unsigned char value = static_cast<unsigned char>(byte);
@@ -144,6 +160,7 @@ int serialSendByte(int port, int byte) {
 }
 
 int serialTakeByte(int port) {
+  gloveLibraryNoteOtherCall();
   Port* p = openPort(port);
   if (!p) return -1;
   for (int attempt = 0; attempt < 2 && p->next == p->end; ++attempt) {
