@@ -178,7 +178,10 @@ int runRecorder(const RecorderOptions& options) {
 
   // Both watchers run before the program starts, so that nothing it sees is missed.
   RelayLog line;
-  std::thread relay(relayRun, pty.master, device, stopRelay[0], std::ref(line));
+  std::thread relay([&] {
+    relayRunAhead();  // best effort: where it is not allowed the relay runs as any thread
+    relayRun(pty.master, device, stopRelay[0], line);
+  });
   std::atomic<bool> stopGlove{false};
   std::vector<GloveSnapshot> glove;
   std::thread gloveWatcher;

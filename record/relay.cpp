@@ -1,6 +1,8 @@
 #include "record/relay.h"
 
 #include <poll.h>
+#include <pthread.h>
+#include <sched.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -11,6 +13,9 @@
 namespace {
 
 constexpr size_t kChunk = 256;
+// Low among real-time priorities: ahead of every ordinary process, behind the kernel's
+// own threads. The relay sleeps in poll() between bytes, so it never hogs a core.
+constexpr int kRunAheadPriority = 10;
 // A side that takes nothing for this long has stopped reading; what it would not take
 // is counted as lost rather than holding up the other direction.
 constexpr int kWriteWaitMillis = 100;
@@ -63,6 +68,12 @@ bool pass(int from, int to, bool fromProgram, int64_t cameNanos, RelayLog& log) 
 }  // namespace
 
 int64_t monotonicMicros() { return monotonicNanos() / 1000; }
+
+bool relayRunAhead() {
+  sched_param priority{};
+  priority.sched_priority = kRunAheadPriority;
+  return pthread_setschedparam(pthread_self(), SCHED_FIFO, &priority) == 0;
+}
 
 void relayRun(int programFd, int deviceFd, int stopFd, RelayLog& log) {
   pollfd fds[3] = {{programFd, POLLIN, 0}, {deviceFd, POLLIN, 0}, {stopFd, POLLIN, 0}};

@@ -19,5 +19,9 @@ struct RelayLog {
 // Microseconds of CLOCK_MONOTONIC, the clock every time in a RelayLog is read from.
 int64_t monotonicMicros();
 
+// Asks the scheduler to run the calling thread ahead of ordinary work, so that a busy
+// machine does not hold a byte up; false where that is not allowed (it runs as before).
+bool relayRunAhead();
+
 // Relays until stopFd becomes readable. Both descriptors must be non-blocking.
 void relayRun(int programFd, int deviceFd, int stopFd, RelayLog& log);
