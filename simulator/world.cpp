@@ -174,3 +174,17 @@ void worldClear() {
   else
     echo("\f", 1);
 }
+
+int64_t worldNextHappeningMicros() {
+  const std::vector<Event>& events = world.scenario->events;
+  const int64_t eventAt = world.nextEvent < events.size() ? events[world.nextEvent].atMicros : kNever;
+  return std::min(eventAt, world.requestsArriving.empty() ? kNever : world.requestsArriving.front());
+}
+
+int64_t worldNextByteMicros() { return world.received.empty() ? kNever : world.received.front().atMicros; }
+
+int worldTakeKeys() {
+  const int keys = world.keysWaiting;
+  world.keysWaiting = 0;
+  return keys;
+}

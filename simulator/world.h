@@ -90,3 +90,13 @@ void worldWrite(const std::string& text);
 
 // Clears the console: a form feed in the transcript (and the echo, unless a terminal).
 void worldClear();
+
+// For players that drive the world from another clock (the rig): when the next
+// scripted event or request arrival is due, or INT64_MAX when nothing more is coming.
+int64_t worldNextHappeningMicros();
+
+// When the first received byte is due in the host's queue, or INT64_MAX.
+int64_t worldNextByteMicros();
+
+// The Enter presses that have happened and not been taken yet; takes them all.
+int worldTakeKeys();

@@ -1,0 +1,19 @@
+#pragma once
+
+// A private view of the file system for one program and its rig: mounts made here are
+// seen by this process and the children it starts afterwards, never by the host.
+
+#include <string>
+
+// Moves this process into a mount namespace of its own: directly as root, or inside a
+// new user namespace (mapping the caller to root in it) where the kernel allows that.
+// False with the reason in error when neither works.
+bool enterPrivateMountNamespace(std::string& error);
+
+// Mounts an empty tmpfs over /dev/shm, so that shared-memory objects made from now on
+// belong to this namespace alone.
+bool mountPrivateShm(std::string& error);
+
+// Makes target show source (a file or device node) by a bind mount. The target must
+// exist; it is not changed on the host.
+bool bindOver(const std::string& source, const std::string& target, std::string& error);
