@@ -235,6 +235,6 @@ int runRecorder(const RecorderOptions& options) {
                static_cast<double>(writeMicros) / 1e3, line.handlingNanos.size(),
                static_cast<double>(percentile(line.handlingNanos, 0.5)) / 1e3,
                static_cast<double>(percentile(line.handlingNanos, 1.0)) / 1e3,
-               line.lostToProgram ? "; the program did not take some bytes" : "");
+               line.lostToProgram || line.lostToDevice ? "; some bytes could not be passed on" : "");
   return recording.exitStatus;
 }

@@ -57,6 +57,7 @@ bool pass(int from, int to, bool fromProgram, int64_t cameNanos, RelayLog& log) 
   if (fromProgram) {
     for (size_t index = 0; index < written; ++index)
       if (bytes[index] == kRequestByte) log.requests.push_back(doneNanos / 1000);
+    log.lostToDevice += static_cast<int64_t>(size - written);
   } else {
     // The controller's bytes count as they came, whether or not the program took them.
     for (size_t index = 0; index < size; ++index) log.replies.push_back({cameNanos / 1000, bytes[index]});

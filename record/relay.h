@@ -13,7 +13,8 @@ struct RelayLog {
   std::vector<int64_t> requests;      // request bytes, when they had been passed to the device
   std::vector<TimedByte> replies;     // bytes from the device, when they came
   std::vector<int64_t> handlingNanos;  // per byte passed either way: from its coming to its passing on
-  int64_t lostToProgram = 0;          // bytes the program's side would not take (it stopped reading)
+  int64_t lostToProgram = 0;           // bytes the program's side would not take (it stopped reading)
+  int64_t lostToDevice = 0;            // bytes the device would not take
 };
 
 // Microseconds of CLOCK_MONOTONIC, the clock every time in a RelayLog is read from.
