@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <optional>
 
 #include "contacts/contact_packet.h"
@@ -17,6 +18,11 @@ constexpr float kFarthest = 1'000'000.0f;
 constexpr int kButtons = 4;
 constexpr int kBends = 5;
 constexpr int64_t kLongestWaitMillis = 86'400'000;  // the longest wait a script takes
+// A sampling program asks again within this long of a reply's end; a longer pause
+// means it has left its sampling loop (for a menu, a time-out, a key) and polls the
+// glove in its own time. No one works a menu this fast; a host that stalls a program
+// this long is rare.
+constexpr int64_t kSamplingGapMicros = 200'000;
 
 // One line of the script, due at a moment; lines of the same moment keep their order.
 struct Action {
@@ -49,36 +55,6 @@ std::string buttonLetters(unsigned buttons) {
   for (int button = 0; button < kButtons; ++button)
     if (buttons & (1u << button)) text += std::string(" ") + static_cast<char>('A' + button);
   return text;
-}
-
-void addGloveActions(const Recording& recording, std::vector<Action>& actions) {
-  GloveRecord shown = {};  // what the replay shows: all zero, buttons up, until told otherwise
-  const std::vector<GloveSnapshot>& snapshots = recording.glove;
-  for (size_t index = 0; index < snapshots.size(); ++index) {
-    const int64_t atMillis = nearestMillis(snapshots[index].atMicros);
-    // Of several changes within one millisecond the last is what stays.
-    if (index + 1 < snapshots.size() && nearestMillis(snapshots[index + 1].atMicros) == atMillis) continue;
-    const GloveRecord& record = snapshots[index].record;
-    if (!sameBits(&record.x, &shown.x, 3))
-      actions.push_back({atMillis, "position " + number(record.x) + " " + number(record.y) + " " + number(record.z)});
-    if (!sameBits(record.orient, shown.orient, 3))
-      actions.push_back({atMillis, "angles " + number(record.orient[0]) + " " + number(record.orient[1]) + " " +
-                                       number(record.orient[2])});
-    if (std::memcmp(record.bend, shown.bend, kBends) != 0) {
-      std::string text = "bends";
-      for (uint8_t bend : record.bend) text += " " + std::to_string(bend);
-      actions.push_back({atMillis, text});
-    }
-    unsigned pressed = 0, released = 0;
-    for (int button = 0; button < kButtons; ++button) {
-      const bool down = record.buttons[button] != 0, wasDown = shown.buttons[button] != 0;
-      if (down && !wasDown) pressed |= 1u << button;
-      if (!down && wasDown) released |= 1u << button;
-    }
-    if (released) actions.push_back({atMillis, "release" + buttonLetters(released)});
-    if (pressed) actions.push_back({atMillis, "press" + buttonLetters(pressed)});
-    shown = record;
-  }
 }
 
 // A reply the emulated controller can send by itself: its entries, and the faults
@@ -127,63 +103,144 @@ std::string wordList(const std::vector<uint16_t>& words) {
   return text;
 }
 
-// The bytes that answered each request: those that came after it and before the next.
-// Bytes that came before the first request go with it, so that none is lost.
-std::vector<std::vector<uint8_t>> repliesByRequest(const Recording& recording) {
-  std::vector<std::vector<uint8_t>> replies(recording.requests.size());
-  if (replies.empty()) return replies;
+// What came in answer to one request: the bytes after it and before the next. Bytes
+// that came before the first request go with it, so that none is lost.
+struct Exchange {
+  int64_t requestMicros;
+  std::vector<uint8_t> bytes;
+  int64_t firstMicros = 0, lastMicros = 0;  // when its first and last byte came
+};
+
+std::vector<Exchange> exchangesOf(const Recording& recording) {
+  std::vector<Exchange> exchanges;
+  for (int64_t request : recording.requests) exchanges.push_back({request, {}});
   size_t request = 0;
   for (const TimedByte& received : recording.replies) {
-    while (request + 1 < recording.requests.size() && recording.requests[request + 1] <= received.atMicros) ++request;
-    replies[request].push_back(received.byte);
+    if (exchanges.empty()) break;
+    while (request + 1 < exchanges.size() && exchanges[request + 1].requestMicros <= received.atMicros) ++request;
+    Exchange& exchange = exchanges[request];
+    if (exchange.bytes.empty()) exchange.firstMicros = received.atMicros;
+    exchange.lastMicros = received.atMicros;
+    exchange.bytes.push_back(received.byte);
   }
-  return replies;
+  return exchanges;
 }
 
-// The controller answers with what it scanned when a request reached it, one byte's
-// time after the recorder passed it on. A change seen first by one request is placed
-// halfway between that moment and the previous request's, so that the replay, whose
-// requests fall a little earlier or later than the live ones, sees it at the same
-// request.
-void addControllerActions(const Recording& recording, std::vector<Action>& actions) {
-  const std::vector<std::vector<uint8_t>> replies = repliesByRequest(recording);
+struct Writer {
+  const Recording& recording;
+  std::vector<Action> actions;
+  GloveRecord shown = {};  // what the replay shows: all zero, buttons up, until told otherwise
+  size_t nextSnapshot = 0;
+  int64_t earliestMillis = 0;     // glove changes in their own time come no earlier
   std::vector<uint16_t> entries;  // the replay's controller starts with nothing touching
-  bool silent = false;
-  int64_t previousScan = -1;
-  for (size_t request = 0; request < replies.size(); ++request) {
-    const int64_t scan = recording.requests[request] + lineMicros(1);
-    const int64_t atMillis = nearestMillis(previousScan < 0 ? 0 : (previousScan + scan) / 2);
-    previousScan = scan;
-    const std::vector<uint8_t>& bytes = replies[request];
-    if (bytes.empty()) {
-      if (!silent) actions.push_back({atMillis, "controller silent"});
-      silent = true;
-      continue;
-    }
-    if (silent) actions.push_back({atMillis, "controller normal"});
-    silent = false;
-    const std::optional<ComposedReply> composed = composedAs(bytes);
-    if (!composed) {
-      std::string text = "reply";
-      for (uint8_t byte : bytes) text += " " + hex(byte, 2);
-      actions.push_back({atMillis, text});
-      continue;
-    }
-    if (composed->entries != entries) {
-      entries = composed->entries;
-      actions.push_back({atMillis, entries.empty() ? "untouch" : "groups" + wordList(entries)});
-    }
-    if (!composed->noise.empty()) actions.push_back({atMillis, "controller noise" + wordList(composed->noise)});
-    if (composed->corrupt) actions.push_back({atMillis, "controller corrupt 1"});
+};
+
+void showGlove(Writer& writer, int64_t atMillis, const GloveRecord& record) {
+  std::vector<Action>& actions = writer.actions;
+  const GloveRecord& shown = writer.shown;
+  if (!sameBits(&record.x, &shown.x, 3))
+    actions.push_back({atMillis, "position " + number(record.x) + " " + number(record.y) + " " + number(record.z)});
+  if (!sameBits(record.orient, shown.orient, 3))
+    actions.push_back({atMillis, "angles " + number(record.orient[0]) + " " + number(record.orient[1]) + " " +
+                                     number(record.orient[2])});
+  if (std::memcmp(record.bend, shown.bend, kBends) != 0) {
+    std::string text = "bends";
+    for (uint8_t bend : record.bend) text += " " + std::to_string(bend);
+    actions.push_back({atMillis, text});
   }
+  unsigned pressed = 0, released = 0;
+  for (int button = 0; button < kButtons; ++button) {
+    const bool down = record.buttons[button] != 0, wasDown = shown.buttons[button] != 0;
+    if (down && !wasDown) pressed |= 1u << button;
+    if (!down && wasDown) released |= 1u << button;
+  }
+  if (released) actions.push_back({atMillis, "release" + buttonLetters(released)});
+  if (pressed) actions.push_back({atMillis, "press" + buttonLetters(pressed)});
+  writer.shown = record;
+}
+
+int64_t gloveMillis(const Writer& writer, size_t snapshot) {
+  return std::max(nearestMillis(writer.recording.glove[snapshot].atMicros), writer.earliestMillis);
+}
+
+// Glove changes before a moment, each at its own millisecond: the program polls the
+// glove without pause while it waits for buttons. Of several changes within one
+// millisecond the last is what stays.
+void gloveInTheirTime(Writer& writer, int64_t beforeMicros) {
+  const std::vector<GloveSnapshot>& snapshots = writer.recording.glove;
+  while (writer.nextSnapshot < snapshots.size() && snapshots[writer.nextSnapshot].atMicros < beforeMicros) {
+    const size_t snapshot = writer.nextSnapshot++;
+    const bool nextSameMillisecond = writer.nextSnapshot < snapshots.size() &&
+                                     snapshots[writer.nextSnapshot].atMicros < beforeMicros &&
+                                     gloveMillis(writer, writer.nextSnapshot) == gloveMillis(writer, snapshot);
+    if (!nextSameMillisecond) showGlove(writer, gloveMillis(writer, snapshot), snapshots[snapshot].record);
+  }
+}
+
+// The record as it was just before a moment, passing over every change until then;
+// null when nothing changed.
+const GloveRecord* gloveJustBefore(Writer& writer, int64_t micros) {
+  const std::vector<GloveSnapshot>& snapshots = writer.recording.glove;
+  const GloveRecord* record = nullptr;
+  while (writer.nextSnapshot < snapshots.size() && snapshots[writer.nextSnapshot].atMicros < micros)
+    record = &snapshots[writer.nextSnapshot++].record;
+  return record;
+}
+
+void addControllerLines(Writer& writer, int64_t atMillis, const std::vector<uint8_t>& bytes) {
+  std::vector<Action>& actions = writer.actions;
+  const std::optional<ComposedReply> composed = composedAs(bytes);
+  if (!composed) {
+    std::string text = "reply";
+    for (uint8_t byte : bytes) text += " " + hex(byte, 2);
+    actions.push_back({atMillis, text});
+    return;
+  }
+  if (composed->entries != writer.entries) {
+    writer.entries = composed->entries;
+    actions.push_back({atMillis, writer.entries.empty() ? "untouch" : "groups" + wordList(writer.entries)});
+  }
+  if (!composed->noise.empty()) actions.push_back({atMillis, "controller noise" + wordList(composed->noise)});
+  if (composed->corrupt) actions.push_back({atMillis, "controller corrupt 1"});
+}
+
+// The replay keeps the live session's pace by cueing each reply when it came (the
+// controller answers only on cue), so that its requests and glove polls fall where
+// the live program's did however the pace of the two differs. While the program
+// samples it polls the glove once a request, just before it: so the glove as it was
+// just before each request is shown while the reply before that request goes out,
+// and every change in between, which no poll saw, is left out.
+void addSession(Writer& writer) {
+  const std::vector<Exchange> exchanges = exchangesOf(writer.recording);
+  if (!exchanges.empty()) writer.actions.push_back({0, "controller cued"});
+  for (size_t index = 0; index < exchanges.size(); ++index) {
+    const Exchange& exchange = exchanges[index];
+    gloveInTheirTime(writer, exchange.requestMicros);
+    if (exchange.bytes.empty()) continue;  // not answered: no cue
+    const int64_t answerMillis = nearestMillis(
+        std::max(exchange.firstMicros - lineMicros(1), exchange.requestMicros + lineMicros(1)));
+    const bool sampling = index + 1 < exchanges.size() &&
+                          exchanges[index + 1].requestMicros - exchange.lastMicros <= kSamplingGapMicros;
+    // After the last reply of a run the program polls once more and then waits in
+    // its own time: it saw the glove as it was when the reply ended.
+    const GloveRecord* glove =
+        gloveJustBefore(writer, sampling ? exchanges[index + 1].requestMicros : exchange.lastMicros + 1);
+    if (glove) showGlove(writer, answerMillis, *glove);
+    addControllerLines(writer, answerMillis, exchange.bytes);
+    writer.actions.push_back({answerMillis, "answer"});
+    // Changes in their own time come after the replay's poll at the end of this reply.
+    const int64_t replyEnds = answerMillis * 1000 + lineMicros(static_cast<int64_t>(exchange.bytes.size()));
+    writer.earliestMillis = (replyEnds + 999) / 1000 + 1;
+  }
+  gloveInTheirTime(writer, std::numeric_limits<int64_t>::max());
 }
 
 }  // namespace
 
 std::string recordingScript(const Recording& recording) {
-  std::vector<Action> actions;
-  addGloveActions(recording, actions);
-  addControllerActions(recording, actions);
+  Writer writer{recording, {}, {}, 0, 0, {}};
+  addSession(writer);
+  std::vector<Action>& actions = writer.actions;
   for (int64_t key : recording.keys) actions.push_back({nearestMillis(key), "enter"});
   std::stable_sort(actions.begin(), actions.end(),
                    [](const Action& a, const Action& b) { return a.atMillis < b.atMillis; });

@@ -31,9 +31,10 @@ struct Recording {
   int exitStatus = 0;                // the program's, for the closing comment
 };
 
-// The scenario script of a recording: glove fields and buttons change at their
-// recorded moments (to the millisecond), the controller's entries change between the
-// request that last saw the old ones and the first that saw the new ones, replies the
-// emulated controller's faults cannot express go out byte for byte, and every typed
-// character is one `enter`. Only changes are written.
+// The scenario script of a recording. The controller is cued to answer each request
+// when the live one did, with the entries it sent (`groups`), its faults where they
+// match the emulated controller's, or else the very bytes (`reply`); while the program
+// samples, the glove is shown as each of its polls saw it; otherwise glove fields and
+// buttons change at their recorded moments, to the millisecond; every typed character
+// is one `enter`. Only changes are written.
 std::string recordingScript(const Recording& recording);

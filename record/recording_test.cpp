@@ -127,27 +127,27 @@ Bytes withoutByte(Bytes reply, size_t index) {
 }
 
 // Each request of a live session got these bytes; the replayed controller must send the
-// same bytes to each request of the replay, even when the replay's requests fall up to
-// a third of a period earlier or later than the live ones.
+// same bytes to each request of the replay, whether the replay's requests come early
+// (the reply then waits for its moment) or a little late (the reply goes at once).
 TEST(RecordingTest, TheReplayedControllerAnswersEachRequestWithTheRecordedBytes) {
   constexpr int64_t kFirstRequest = 1'000'000;
-  constexpr int64_t kPeriod = 30'000;  // room for the longest reply here, at the line's pace
+  constexpr int64_t kPeriod = 50'000;  // room for the longest reply here, at the line's pace
   const std::vector<Bytes> replies = {
       framed({}),
       framed({0x0018, 0x3000}),
       framed({0x0018, 0x3000}),
       framed({0x0300}),
-      framed({0x0300}, 1),                             // wrong checksum
-      framed({0x0300}, 1),                             // and again
+      framed({0x0300}, 1),                                    // wrong checksum
+      framed({0x0300}, 1),                                    // and again
       withNoise(framed({0x0300}), {0x12, 0x34, 0x00, 0x40}),  // noise, a header among it
-      withoutByte(framed({0x0018, 0x0300}), 4),        // a byte lost
-      {},                                              // no answer
+      withoutByte(framed({0x0018, 0x0300}), 4),               // a byte lost
+      {},                                                     // no answer
       {},
-      framed({0xFFFF, 0x0002}),                        // the sum wraps
-      framed({1, 2, 3, 4, 5, 6, 7}),                   // more entries than the program keeps
-      {0x00, 0x40, 0x40, 0x00},                        // cut short
+      framed({0xFFFF, 0x0002}),                               // the sum wraps
+      framed({1, 2, 3, 4, 5, 6, 7}),                          // more entries than the program keeps
+      {0x00, 0x40, 0x40, 0x00},                               // cut short
       {0x40, 0x00, 0x00, 0x40, 0x00, 0x01, 0x40, 0x00, 0x00, 0x01, 0x07},  // garbage around a reply
-      framed({0x0018}, 7),                             // checksum off by more than the fault makes
+      framed({0x0018}, 7),                                    // checksum off by more than the fault makes
       framed({}),
   };
   Recording recording;
@@ -156,17 +156,19 @@ TEST(RecordingTest, TheReplayedControllerAnswersEachRequestWithTheRecordedBytes)
     recording.requests.push_back(requestAt);
     const int64_t firstByte = requestAt + lineMicros(1) + kControllerScanMicros;
     for (size_t index = 0; index < replies[request].size(); ++index)
-      recording.replies.push_back({firstByte + lineMicros(static_cast<int64_t>(index) + 1), replies[request][index]});
+      recording.replies.push_back({firstByte + lineMicros(static_cast<int64_t>(index)), replies[request][index]});
   }
   recording.endMicros = kFirstRequest + static_cast<int64_t>(replies.size()) * kPeriod;
   const std::string script = recordingScript(recording);
   EXPECT_NE(script.find("controller corrupt 1"), std::string::npos) << script;
   EXPECT_NE(script.find("controller noise 0x1234 0x0040"), std::string::npos) << script;
-  EXPECT_NE(script.find("controller silent"), std::string::npos) << script;
   EXPECT_NE(script.find("reply 0x00 0x40 0x00 0x18 0x00 0x40 0x00 0x03 0x18"), std::string::npos) << script;
+  size_t answers = 0;
+  for (size_t at = script.find("\nanswer\n"); at != std::string::npos; at = script.find("\nanswer\n", at + 1)) ++answers;
+  EXPECT_EQ(answers, replies.size() - 2);  // one cue for each request that was answered
   const Scenario scenario = compiled(script);
 
-  for (int64_t shift : {-kPeriod / 3, int64_t{0}, kPeriod / 3}) {
+  for (int64_t shift : {-kPeriod / 3, int64_t{0}, int64_t{2'000}}) {
     SCOPED_TRACE("requests shifted by " + std::to_string(shift) + " us");
     worldStart(scenario, {});
     for (size_t request = 0; request < replies.size(); ++request) {
@@ -182,6 +184,52 @@ TEST(RecordingTest, TheReplayedControllerAnswersEachRequestWithTheRecordedBytes)
   }
 }
 
+// The property the replay rests on: a program that samples as fast as the replayed
+// line lets it, whatever its pace against the live one, sees at each poll (just before
+// each request) the glove the live program saw at its own, though the glove changed
+// every millisecond.
+TEST(RecordingTest, EachPollOfASamplingReplaySeesWhatTheLivePollSaw) {
+  constexpr int kRequests = 60;
+  constexpr int64_t kStart = 500'000;
+  const Bytes reply = framed({0x0018});
+  Recording recording;
+  int64_t requestAt = kStart;
+  for (int request = 0; request < kRequests; ++request) {
+    recording.requests.push_back(requestAt);
+    // A live line slower than the replay's, and unevenly so.
+    const int64_t firstByte = requestAt + 3'400 + (request % 7) * 150;
+    for (size_t index = 0; index < reply.size(); ++index)
+      recording.replies.push_back({firstByte + static_cast<int64_t>(index) * 1'100, reply[index]});
+    requestAt = firstByte + static_cast<int64_t>(reply.size() - 1) * 1'100 + 40 + (request % 3) * 900;
+  }
+  for (int64_t at = 0; at < requestAt + 100'000; at += 1'000) {
+    const float value = static_cast<float>(at / 1000);
+    recording.glove.push_back({at + 137, {value, -value, 1, {2, 3, value}, {1, 2, 3, 4, 5}, {0, 0, 0, 0}}});
+  }
+  recording.endMicros = requestAt + 100'000;
+  const Scenario scenario = compiled(recordingScript(recording));
+
+  auto liveGloveBefore = [&](int64_t micros) {
+    float x = 0;
+    for (const GloveSnapshot& snapshot : recording.glove)
+      if (snapshot.atMicros < micros) x = snapshot.record.x;
+    return x;
+  };
+  worldStart(scenario, {});
+  worldAdvanceTo(kStart);
+  for (int request = 0; request < kRequests; ++request) {
+    SCOPED_TRACE("request " + std::to_string(request));
+    EXPECT_EQ(gloveAt(world.nowMicros).x, liveGloveBefore(recording.requests[request]));
+    worldSendByte(kRequestByte);
+    Bytes received;
+    while (received.size() < reply.size() && world.nowMicros < recording.endMicros) {
+      worldAdvance(5);
+      for (int byte = worldTakeByte(); byte >= 0; byte = worldTakeByte()) received.push_back(static_cast<uint8_t>(byte));
+    }
+    ASSERT_EQ(received, reply);
+  }
+}
+
 TEST(RecordingTest, BytesBeforeTheFirstRequestGoWithItsReply) {
   Recording recording;
   recording.requests = {50'000};
@@ -192,7 +240,7 @@ TEST(RecordingTest, BytesBeforeTheFirstRequestGoWithItsReply) {
   EXPECT_NE(script.find("reply 0x99 0x00 0x40 0x40 0x00 0x00 0x00"), std::string::npos) << script;
 }
 
-TEST(RecordingTest, ControllerChangesFallBetweenTheRequestsThatSawThem) {
+TEST(RecordingTest, ControllerChangesComeWithTheReplyThatCarriedThem) {
   Recording recording;
   recording.requests = {100'000, 120'000, 140'000};
   for (int request = 0; request < 3; ++request)
@@ -200,9 +248,12 @@ TEST(RecordingTest, ControllerChangesFallBetweenTheRequestsThatSawThem) {
       recording.replies.push_back({recording.requests[request] + 5'000, byte});
   recording.endMicros = 150'000;
   const Scenario scenario = compiled(recordingScript(recording));
-  ASSERT_EQ(scenario.events.size(), 1u);
-  EXPECT_EQ(scenario.events[0].kind, EventKind::kGroups);
-  EXPECT_EQ(scenario.events[0].atMicros, 131'000);  // halfway between the scans at 121.04 and 141.04 ms
+  std::vector<std::pair<EventKind, int64_t>> events;
+  for (const Event& event : scenario.events) events.push_back({event.kind, event.atMicros});
+  const std::vector<std::pair<EventKind, int64_t>> expected = {
+      {EventKind::kControllerCued, 0}, {EventKind::kAnswer, 104'000}, {EventKind::kAnswer, 124'000},
+      {EventKind::kGroups, 144'000},   {EventKind::kAnswer, 144'000}};  // its first byte came at 145 ms
+  EXPECT_EQ(events, expected);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@ struct ContactController {
   bool explicitWords = false;         // `groups` fixed the entries exactly
   std::vector<uint16_t> words;        // those entries
   bool silent = false;
+  bool cued = false;  // answers only when the script cues it, not by itself
   int corruptReplies = 0;           // next replies sent with a wrong checksum
   int dropReplies = 0;              // next replies that lose one byte in the middle
   std::vector<uint16_t> noiseWords;  // sent before the header of the next reply

@@ -52,6 +52,8 @@ and sign include their own waits).
   controller drop N           its next N replies each lose a byte
   controller noise WORD...    these words go out before its next reply
   reply BYTE...               its next reply is exactly these bytes (none: no answer)
+  controller cued             it answers only on cue, not by itself (normal: by itself)
+  answer                      the cue: it answers the waiting request now, or the next at once
   hold SHAPE [MS]             take a handshape (round, okay, point, ...) and hold it
   move MOVEMENT [MS]          perform a movement (leftToRight, rollWrists, ...)
   sign WORD                   sign a word (welcome, to, my, ..., concept)

@@ -45,6 +45,10 @@ void applyToController(ContactController& controller, const Event& event) {
       break;
     case EventKind::kControllerNormal:
       controller.silent = false;
+      controller.cued = false;
+      break;
+    case EventKind::kControllerCued:
+      controller.cued = true;
       break;
     case EventKind::kControllerCorrupt:
       controller.corruptReplies = event.count;

@@ -47,6 +47,8 @@ enum class EventKind {
   kEnter,
   kNoise,  // amount, bendAmount
   kReply,  // bytes
+  kControllerCued,
+  kAnswer,
 };
 
 struct Event {

@@ -154,9 +154,11 @@ bool compileController(Compiler& compiler, const Line& line) {
   if (!arguments(compiler, line, 1, -1)) return false;
   const std::string_view mode = line.arguments[0];
   Event event;
-  if (mode == "silent" || mode == "normal") {
+  if (mode == "silent" || mode == "normal" || mode == "cued") {
     if (line.arguments.size() != 1) return fail(compiler, line, "'controller " + std::string(mode) + "' takes nothing more");
-    event.kind = mode == "silent" ? EventKind::kControllerSilent : EventKind::kControllerNormal;
+    event.kind = mode == "silent"   ? EventKind::kControllerSilent
+                 : mode == "normal" ? EventKind::kControllerNormal
+                                    : EventKind::kControllerCued;
   } else if (mode == "corrupt" || mode == "drop") {
     if (line.arguments.size() != 2)
       return fail(compiler, line, "'controller " + std::string(mode) + "' takes a number of replies");
@@ -170,7 +172,7 @@ bool compileController(Compiler& compiler, const Line& line) {
     if (!words(compiler, line, 1, event.words)) return false;
   } else {
     return fail(compiler, line,
-                "unknown controller mode " + quoted(mode) + " (silent, normal, corrupt N, drop N or noise WORD...)");
+                "unknown controller mode " + quoted(mode) + " (silent, normal, cued, corrupt N, drop N or noise WORD...)");
   }
   builderEvent(compiler.builder, std::move(event));
   return true;
@@ -249,6 +251,9 @@ bool compileLine(Compiler& compiler, const Line& line) {
     builderEvent(builder, std::move(event));
   } else if (action == "controller") {
     return compileController(compiler, line);
+  } else if (action == "answer") {
+    if (!arguments(compiler, line, 0, 0)) return false;
+    schedule(compiler, EventKind::kAnswer);
   } else if (action == "reply") {
     Event event;
     event.kind = EventKind::kReply;

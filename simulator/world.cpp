@@ -47,6 +47,8 @@ float channelValue(GloveChannel channel) {
   return cursor + 1 < keys.size() ? keyframeValue(keys[cursor], keys[cursor + 1], now) : keys[cursor].value;
 }
 
+void answerOnCue();
+
 void applyEvent(const Event& event) {
   switch (event.kind) {
     case EventKind::kPress:
@@ -61,23 +63,50 @@ void applyEvent(const Event& event) {
       world.noiseAmount = event.amount;
       world.bendNoiseAmount = event.bendAmount;
       break;
+    case EventKind::kAnswer:
+      answerOnCue();
+      break;
     default:
       applyToController(world.controller, event);
       break;
   }
 }
 
-// A request byte has reached the controller: it scans, then sends its reply byte by
-// byte once its transmitter is free.
-void answerRequest(int64_t arrivedMicros) {
-  if (world.controller.silent) return;
+// The controller sends its reply byte by byte once the reply is ready and its
+// transmitter is free.
+void sendReply(int64_t readyMicros) {
   const std::vector<uint8_t> reply = controllerReply(world.controller);
-  const int64_t start = std::max(arrivedMicros + kControllerScanMicros, world.controllerLineFreeMicros);
+  const int64_t start = std::max(readyMicros, world.controllerLineFreeMicros);
   for (size_t index = 0; index < reply.size(); ++index) {
     if (world.received.size() >= static_cast<size_t>(kReceiveQueueBytes)) break;
     world.received.push_back({start + lineMicros(static_cast<int64_t>(index) + 1), reply[index]});
   }
   world.controllerLineFreeMicros = start + lineMicros(static_cast<int64_t>(reply.size()));
+}
+
+// A request byte has reached the controller: it scans, then replies; a cued controller
+// replies when the script says so (or at once, if the script already has).
+void answerRequest(int64_t arrivedMicros) {
+  if (world.controller.silent) return;
+  if (!world.controller.cued) return sendReply(arrivedMicros + kControllerScanMicros);
+  if (world.answersDue == 0) {
+    world.requestWaiting = true;
+    return;
+  }
+  --world.answersDue;
+  sendReply(arrivedMicros);
+}
+
+// The script's cue: the request that is waiting is answered now, or else the next one
+// the moment it arrives. A controller that answers by itself needs no cue.
+void answerOnCue() {
+  if (!world.controller.cued) return;
+  if (!world.requestWaiting) {
+    ++world.answersDue;
+    return;
+  }
+  world.requestWaiting = false;
+  sendReply(world.nowMicros);
 }
 
 // Lets every event and request arrival up to target happen, in time order.

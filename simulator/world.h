@@ -53,6 +53,8 @@ struct World {
   std::deque<int64_t> requestsArriving;  // request bytes on their way to the controller
   std::deque<LineByte> received;         // reply bytes on their way to, or in, the host's queue
   int64_t requestsSent = 0;              // request bytes the host has sent, for figures
+  bool requestWaiting = false;           // a cued controller has a request it has not answered
+  int answersDue = 0;                    // cues given before their request arrived
 
   // Keyboard: Enter presses that have happened and not been read yet.
   int keysWaiting = 0;
