@@ -217,6 +217,7 @@ int runRecorder(const RecorderOptions& options) {
   for (int64_t& key : recording.keys) key -= origin;
   recording.endMicros = end - origin;
   recording.exitStatus = exitStatusOf(status);
+  recording.endedBySignal = WIFSIGNALED(status);
 
   const int64_t writeStart = monotonicMicros();
   const std::string script = recordingScript(recording);

@@ -261,6 +261,8 @@ std::string recordingScript(const Recording& recording) {
     script += action.text + "\n";
   }
   waitUntil(nearestMillis(recording.endMicros));
-  script += "# the program ended here, exit status " + std::to_string(recording.exitStatus) + "\n";
+  // The line the scenario tests read the expected exit status from.
+  script += recording.endedBySignal ? "# exit: 3 (the program was ended here; a replay stops it likewise)\n"
+                                    : "# exit: " + std::to_string(recording.exitStatus) + " (the program ended here)\n";
   return script;
 }

@@ -28,7 +28,8 @@ struct Recording {
   std::vector<TimedByte> replies;    // bytes from the controller, in time order
   std::vector<int64_t> keys;         // characters the user typed to the program, in time order
   int64_t endMicros = 0;             // the program ended (or was ended)
-  int exitStatus = 0;                // the program's, for the closing comment
+  int exitStatus = 0;                // the program's own, when it ended by itself
+  bool endedBySignal = false;        // it was ended (a replay's simulator stops it too)
 };
 
 // The scenario script of a recording. The controller is cued to answer each request

@@ -86,7 +86,7 @@ TEST(RecordingTest, WritesOnlyChangesInTheScriptLanguage) {
             "release A\n"
             "enter\n"
             "wait 5\n"
-            "# the program ended here, exit status 0\n");
+            "# exit: 0 (the program ended here)\n");
 }
 
 TEST(RecordingTest, StartUpWithoutAGloveAndKeysAreKept) {

@@ -39,13 +39,13 @@ std::string readFile(const fs::path& path) {
   return text.str();
 }
 
-struct Run {
+struct CommandRun {
   int exitStatus = -1;
   std::string out, err;
 };
 
 // Runs a command with standard input from /dev/null and the output kept.
-Run runCommand(const std::vector<std::string>& command, const fs::path& work) {
+CommandRun runCommand(const std::vector<std::string>& command, const fs::path& work) {
   const fs::path out = work / "stdout", err = work / "stderr";
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -55,7 +55,7 @@ Run runCommand(const std::vector<std::string>& command, const fs::path& work) {
   std::vector<char*> argv;
   for (const std::string& argument : command) argv.push_back(const_cast<char*>(argument.c_str()));
   argv.push_back(nullptr);
-  Run run;
+  CommandRun run;
   pid_t pid = -1;
   if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) return run;
   posix_spawn_file_actions_destroy(&actions);
@@ -85,7 +85,7 @@ void roundTrip(const std::string& name, const std::string& script, bool replayTh
   const fs::path scenario = work / "scenario.sim", recording = work / "recording.sim";
   std::ofstream(scenario, std::ios::binary) << script;
 
-  const Run live = runCommand({SIGNGLOVE_RIG, scenario.string(), "--", SIGNGLOVE_RECORD, recording.string(), "--",
+  const CommandRun live = runCommand({SIGNGLOVE_RIG, scenario.string(), "--", SIGNGLOVE_RECORD, recording.string(), "--",
                                SIGNGLOVE_PROGRAM},
                               work);
   if (live.exitStatus == kExitCannotSetUp && live.err.find("namespace") != std::string::npos)
@@ -102,7 +102,7 @@ void roundTrip(const std::string& name, const std::string& script, bool replayTh
   EXPECT_EQ(replay.transcript, live.out);
 
   if (!replayThroughTheRig) return;
-  const Run again = runCommand({SIGNGLOVE_RIG, recording.string(), "--", SIGNGLOVE_PROGRAM}, work);
+  const CommandRun again = runCommand({SIGNGLOVE_RIG, recording.string(), "--", SIGNGLOVE_PROGRAM}, work);
   EXPECT_EQ(again.exitStatus, live.exitStatus) << again.err;
   EXPECT_EQ(again.out, live.out);
 }
@@ -149,6 +149,38 @@ wait 100
 release all
 )",
             true);  // and through the rig again
+}
+
+TEST(RecorderCommandLine, SaysWhatIsWrongAndRecordsNothing) {
+  const fs::path work = fs::path(testing::TempDir()) / "signglove_record_cli";
+  fs::remove_all(work);
+  fs::create_directories(work);
+  const std::string out = (work / "never.sim").string();
+  struct Case {
+    std::vector<std::string> arguments;
+    int exitStatus;
+    const char* error;  // part of standard error
+  };
+  const Case cases[] = {
+      {{}, 2, "usage: signglove-record OUT"},
+      {{out, "--device"}, 2, "usage:"},
+      {{out, "--"}, 2, "usage:"},
+      {{out, "extra"}, 2, "usage:"},
+      {{"--frobnicate"}, 2, "usage:"},
+      {{out, "--device", (work / "no-such-device").string()}, 1, "no-such-device: No such file or directory"},
+      {{out, "--device", "/dev/null"}, 1, "/dev/null: Inappropriate ioctl for device"},  // not a serial line
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> command = {SIGNGLOVE_RECORD};
+    command.insert(command.end(), c.arguments.begin(), c.arguments.end());
+    const CommandRun run = runCommand(command, work);
+    EXPECT_EQ(run.exitStatus, c.exitStatus) << run.err;
+    EXPECT_NE(run.err.find(c.error), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(out));
+  }
+  const CommandRun help = runCommand({SIGNGLOVE_RECORD, "--help"}, work);
+  EXPECT_EQ(help.exitStatus, 0);
+  EXPECT_NE(help.out.find("--device PATH"), std::string::npos);
 }
 
 }  // namespace
