@@ -14,6 +14,8 @@ bool enterPrivateMountNamespace(std::string& error);
 // belong to this namespace alone.
 bool mountPrivateShm(std::string& error);
 
-// Makes target show source (a file or device node) by a bind mount. The target must
-// exist; it is not changed on the host.
+// Makes target show source (a file or device node) by a bind mount, in this namespace
+// only. When the target does not exist (a host without that serial port), its
+// directory is first replaced here by a tmpfs showing all it held, and the target is
+// made in that. Nothing changes on the host.
 bool bindOver(const std::string& source, const std::string& target, std::string& error);

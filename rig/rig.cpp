@@ -31,8 +31,9 @@ namespace {
 constexpr int64_t kGloveRefreshMicros = 1000;
 // A program asked to end is given this long before it is killed.
 constexpr int kTermGraceMillis = 1000;
-// Real-time priority for the rig and the program, where the host allows it: busy
-// neighbours (compilers, other rigs) then cannot delay a byte or a sample.
+// Real-time priority for the rig and the program, where the host allows it, so that
+// busy neighbours (compilers, other rigs) rarely delay a byte or a sample; the
+// scenario clock takes care of the delays that remain.
 constexpr int kRealTimePriority = 10;
 // Request intervals longer than a packet time-out are not the wire's pace.
 constexpr int64_t kLongestPacedIntervalMicros = 500'000;
@@ -114,23 +115,29 @@ void reportTiming(const rusage& usage, int64_t wallUsed, const RequestLog& reque
   const double wall = static_cast<double>(wallUsed) / 1e6;
   std::fprintf(stderr, "signglove-rig: the program used %.3f s of CPU in %.3f s of wall time (%.2f%% of a core)\n", cpu,
                wall, wall > 0 ? 100.0 * cpu / wall : 0.0);
-  int64_t intervals = 0, intervalSum = 0, limitSum = 0;
+  // Each interval against the limit of its own reply: request, scan and reply bytes.
+  std::vector<double> ratios;
+  int64_t intervalSum = 0, limitSum = 0;
   for (size_t index = 0; index + 1 < requests.atMicros.size(); ++index) {
     const int64_t interval = requests.atMicros[index + 1] - requests.atMicros[index];
     if (interval > kLongestPacedIntervalMicros) continue;
-    ++intervals;
+    const int64_t limit = lineMicros(1) + kControllerScanMicros + lineMicros(requests.replyBytes[index]);
     intervalSum += interval;
-    limitSum += lineMicros(1) + kControllerScanMicros + lineMicros(requests.replyBytes[index]);
+    limitSum += limit;
+    ratios.push_back(static_cast<double>(interval) / static_cast<double>(limit));
   }
-  if (intervals == 0) {
+  if (ratios.empty()) {
     std::fprintf(stderr, "signglove-rig: the program sent %zu requests\n", requests.atMicros.size());
     return;
   }
-  const double interval = static_cast<double>(intervalSum) / static_cast<double>(intervals) / 1000.0;
-  const double limit = static_cast<double>(limitSum) / static_cast<double>(intervals) / 1000.0;
+  const double count = static_cast<double>(ratios.size());
+  const double interval = static_cast<double>(intervalSum) / count / 1000.0;
+  const double limit = static_cast<double>(limitSum) / count / 1000.0;
+  std::nth_element(ratios.begin(), ratios.begin() + static_cast<std::ptrdiff_t>(ratios.size() / 2), ratios.end());
   std::fprintf(stderr,
-               "signglove-rig: %lld request intervals, mean %.3f ms against the line's limit of %.3f ms (%.3fx)\n",
-               static_cast<long long>(intervals), interval, limit, interval / limit);
+               "signglove-rig: %zu request intervals, mean %.3f ms against the line's limit of %.3f ms (%.3fx, "
+               "median %.3fx)\n",
+               ratios.size(), interval, limit, interval / limit, ratios[ratios.size() / 2]);
 }
 
 // Takes the bytes the program has sent on its serial line; a byte counts as sent now.
