@@ -229,13 +229,15 @@ int runRecorder(const RecorderOptions& options) {
     std::fprintf(stderr, "signglove-record: cannot write %s: %s\n", options.out.c_str(), std::strerror(errno));
     return kRecordExitCannotSetUp;
   }
-  std::fprintf(stderr,
-               "signglove-record: wrote %s: %zu bytes for %.1f s in %.1f ms; the relay passed %zu bytes on within "
-               "%.1f us (median), %.1f us (worst) of their coming%s\n",
-               options.out.c_str(), script.size(), static_cast<double>(end - origin) / 1e6,
-               static_cast<double>(writeMicros) / 1e3, line.handlingNanos.size(),
-               static_cast<double>(percentile(line.handlingNanos, 0.5)) / 1e3,
-               static_cast<double>(percentile(line.handlingNanos, 1.0)) / 1e3,
-               line.lostToProgram || line.lostToDevice ? "; some bytes could not be passed on" : "");
+  std::fprintf(stderr, "signglove-record: wrote %s: %zu bytes for %.1f s of session, in %.1f ms", options.out.c_str(),
+               script.size(), static_cast<double>(end - origin) / 1e6, static_cast<double>(writeMicros) / 1e3);
+  if (!line.handlingNanos.empty())
+    std::fprintf(stderr, "; the relay passed %zu bytes on within %.1f us (median), %.1f us (worst) of their coming",
+                 line.handlingNanos.size(), static_cast<double>(percentile(line.handlingNanos, 0.5)) / 1e3,
+                 static_cast<double>(percentile(line.handlingNanos, 1.0)) / 1e3);
+  if (line.lostToProgram || line.lostToDevice)
+    std::fprintf(stderr, "; %lld bytes could not be passed on",
+                 static_cast<long long>(line.lostToProgram + line.lostToDevice));
+  std::fputc('\n', stderr);
   return recording.exitStatus;
 }
