@@ -162,6 +162,12 @@ int runRecorder(const RecorderOptions& options) {
     std::fprintf(stderr, "signglove-record: %s\n", error.c_str());
     return kRecordExitCannotSetUp;
   }
+  // Opened now, so that a session is never recorded only to find it cannot be kept.
+  std::ofstream file(options.out, std::ios::binary | std::ios::trunc);
+  if (!file) {
+    std::fprintf(stderr, "signglove-record: cannot write %s: %s\n", options.out.c_str(), std::strerror(errno));
+    return kRecordExitCannotSetUp;
+  }
   Recording recording;
   recording.gloveAbsent = !gloveWatchAttach();
 
@@ -221,7 +227,6 @@ int runRecorder(const RecorderOptions& options) {
 
   const int64_t writeStart = monotonicMicros();
   const std::string script = recordingScript(recording);
-  std::ofstream file(options.out, std::ios::binary);
   file << script;
   file.close();
   const int64_t writeMicros = monotonicMicros() - writeStart;

@@ -4,6 +4,7 @@
 // the simulator, which must print what the live program printed.
 
 #include <fcntl.h>
+#include <pty.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -178,6 +179,20 @@ TEST(RecorderCommandLine, SaysWhatIsWrongAndRecordsNothing) {
     EXPECT_NE(run.err.find(c.error), std::string::npos) << run.err;
     EXPECT_FALSE(fs::exists(out));
   }
+  // A file that cannot be written is found out before the session, not after it.
+  int master = -1, slave = -1;
+  char device[256];
+  ASSERT_EQ(openpty(&master, &slave, device, nullptr, nullptr), 0);
+  const CommandRun unwritable =
+      runCommand({SIGNGLOVE_RECORD, (work / "no-such-folder" / "x.sim").string(), "--device", device}, work);
+  close(master);
+  close(slave);
+  if (unwritable.err.find("namespace") == std::string::npos) {
+    EXPECT_EQ(unwritable.exitStatus, 1);
+    EXPECT_NE(unwritable.err.find("cannot write"), std::string::npos) << unwritable.err;
+    EXPECT_EQ(unwritable.out, "");  // the program never ran
+  }
+
   const CommandRun help = runCommand({SIGNGLOVE_RECORD, "--help"}, work);
   EXPECT_EQ(help.exitStatus, 0);
   EXPECT_NE(help.out.find("--device PATH"), std::string::npos);
