@@ -108,7 +108,7 @@ std::string wordList(const std::vector<uint16_t>& words) {
 struct Exchange {
   int64_t requestMicros;
   std::vector<uint8_t> bytes;
-  int64_t firstMicros = 0, lastMicros = 0;  // when its first and last byte came
+  int64_t lastMicros = 0;  // when its last byte came
 };
 
 std::vector<Exchange> exchangesOf(const Recording& recording) {
@@ -119,7 +119,6 @@ std::vector<Exchange> exchangesOf(const Recording& recording) {
     if (exchanges.empty()) break;
     while (request + 1 < exchanges.size() && exchanges[request + 1].requestMicros <= received.atMicros) ++request;
     Exchange& exchange = exchanges[request];
-    if (exchange.bytes.empty()) exchange.firstMicros = received.atMicros;
     exchange.lastMicros = received.atMicros;
     exchange.bytes.push_back(received.byte);
   }
@@ -217,8 +216,12 @@ void addSession(Writer& writer) {
     const Exchange& exchange = exchanges[index];
     gloveInTheirTime(writer, exchange.requestMicros);
     if (exchange.bytes.empty()) continue;  // not answered: no cue
-    const int64_t answerMillis = nearestMillis(
-        std::max(exchange.firstMicros - lineMicros(1), exchange.requestMicros + lineMicros(1)));
+    // The replay's line paces the reply's bytes: cued so that its last byte comes when
+    // the live one did (the program polls and asks again then), though never before
+    // the request could have reached the controller.
+    const int64_t answerMillis =
+        nearestMillis(std::max(exchange.lastMicros - lineMicros(static_cast<int64_t>(exchange.bytes.size())),
+                               exchange.requestMicros + lineMicros(1)));
     const bool sampling = index + 1 < exchanges.size() &&
                           exchanges[index + 1].requestMicros - exchange.lastMicros <= kSamplingGapMicros;
     // After the last reply of a run the program polls once more and then waits in
