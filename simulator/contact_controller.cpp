@@ -46,7 +46,16 @@ std::vector<uint16_t> controllerEntries(const ContactController& controller) {
   return entries;
 }
 
+void controllerQueueReply(ContactController& controller, std::vector<uint8_t> bytes) {
+  controller.rawReplies.push_back(std::move(bytes));
+}
+
 void controllerWriteReply(ContactController& controller, std::vector<uint8_t>& bytes) {
+  if (!controller.rawReplies.empty()) {
+    bytes = std::move(controller.rawReplies.front());
+    controller.rawReplies.pop_front();
+    return;
+  }
   bytes.clear();
   for (uint16_t word : controller.noiseWords) appendWord(bytes, word);
   controller.noiseWords.clear();

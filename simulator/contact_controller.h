@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <vector>
 
 #include "contacts/contact_mask.h"
@@ -12,9 +13,11 @@ struct ContactController {
   bool explicitWords = false;         // `groups` fixed the entries exactly
   std::vector<uint16_t> words;        // those entries
   bool silent = false;
+  bool cued = false;  // answers only when the script cues it, not by itself
   int corruptReplies = 0;           // next replies sent with a wrong checksum
   int dropReplies = 0;              // next replies that lose one byte in the middle
   std::vector<uint16_t> noiseWords;  // sent before the header of the next reply
+  std::deque<std::vector<uint8_t>> rawReplies;  // sent as they are, one a request, before any composed reply
 };
 
 // These pads now touch each other; groups that share a pad with them join them.
@@ -29,7 +32,12 @@ void controllerSetWords(ContactController& controller, std::vector<uint16_t> wor
 // The entries of a reply: explicit words, or the touching groups in ascending mask order.
 std::vector<uint16_t> controllerEntries(const ContactController& controller);
 
-// The bytes of the reply to one request, faults applied (and used up).
+// The next request is answered with exactly these bytes (none: not answered), after
+// any raw replies queued before them.
+void controllerQueueReply(ContactController& controller, std::vector<uint8_t> bytes);
+
+// The bytes of the reply to one request: the oldest queued raw reply, or one composed
+// from the entries with the faults applied (and used up).
 std::vector<uint8_t> controllerReply(ContactController& controller);
 
 // The same into bytes, replacing what it held; reusing one buffer spares the heap.

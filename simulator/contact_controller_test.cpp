@@ -83,3 +83,22 @@ TEST(ContactControllerTest, FaultsApplyToTheNextRepliesOnly) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ContactControllerTest, RawRepliesGoOutOneARequestBeforeComposedOnes) {
+  const Bytes good = {0x00, 0x40, 0x00, 0x18, 0x40, 0x00, 0x00, 0x18};
+  ContactController controller;
+  controllerSetWords(controller, {0x0018});
+  controller.corruptReplies = 1;
+  controllerQueueReply(controller, {0x00, 0x40, 0x07});
+  controllerQueueReply(controller, {});
+  EXPECT_EQ(controllerReply(controller), (Bytes{0x00, 0x40, 0x07}));
+  EXPECT_EQ(controllerReply(controller), Bytes{});  // unanswered
+  Bytes corrupt = good;
+  corrupt.back() = 0x19;
+  EXPECT_EQ(controllerReply(controller), corrupt);  // the fault waited for a composed reply
+  EXPECT_EQ(controllerReply(controller), good);
+}
+
+}  // namespace

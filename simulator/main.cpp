@@ -62,6 +62,9 @@ sign and rest include their own waits).
   controller corrupt N        its next N replies carry a wrong checksum
   controller drop N           its next N replies each lose a byte
   controller noise WORD...    these words go out before its next reply
+  reply BYTE...               its next reply is exactly these bytes (none: no answer)
+  controller cued             it answers only on cue, not by itself (normal: by itself)
+  answer                      the cue: it answers the waiting request now, or the next at once
   hold SHAPE [MS]             the arm jolts out and back (about 40 ms), the fingers
                               take the shape and the pads follow (about 30 ms), then
                               the hand holds still for MS (600)

@@ -45,6 +45,10 @@ void applyToController(ContactController& controller, const Event& event) {
       break;
     case EventKind::kControllerNormal:
       controller.silent = false;
+      controller.cued = false;
+      break;
+    case EventKind::kControllerCued:
+      controller.cued = true;
       break;
     case EventKind::kControllerCorrupt:
       controller.corruptReplies = event.count;
@@ -54,6 +58,9 @@ void applyToController(ContactController& controller, const Event& event) {
       break;
     case EventKind::kControllerNoise:
       controller.noiseWords = event.words;
+      break;
+    case EventKind::kReply:
+      controllerQueueReply(controller, event.bytes);
       break;
     default:
       break;

@@ -47,6 +47,9 @@ enum class EventKind {
   kControllerNoise,    // words
   kEnter,
   kNoise,  // amount, bendAmount
+  kReply,  // bytes
+  kControllerCued,
+  kAnswer,
 };
 
 struct Event {
@@ -58,6 +61,7 @@ struct Event {
   int amount = 0;
   int bendAmount = 0;
   std::vector<uint16_t> words;
+  std::vector<uint8_t> bytes;
 };
 
 // What the script's signer does, in words, from a moment on: for traces and captions.

@@ -19,6 +19,7 @@ constexpr float kFarthest = 1'000'000.0f;       // positions and angles beyond t
 constexpr int64_t kMostNoise = 1000;
 constexpr int64_t kMaxBend = 255;
 constexpr int64_t kMaxWord = 0xFFFF;
+constexpr int64_t kMaxByte = 0xFF;
 constexpr int64_t kMaxClock = 0xFFFF'FFFF;
 constexpr int64_t kDefaultHoldMs = 600;
 constexpr int64_t kLeastInt = std::numeric_limits<int>::min();
@@ -106,6 +107,17 @@ bool word(Compiler& compiler, const Line& line, std::string_view text, uint16_t&
     return true;
   }
   return fail(compiler, line, quoted(text) + " is not a word (0 to 65535, or 0x0 to 0xFFFF)");
+}
+
+bool replyBytes(Compiler& compiler, const Line& line, std::vector<uint8_t>& values) {
+  for (std::string_view text : line.arguments) {
+    int64_t parsed = -1;
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    if (!(hex ? parseWhole(text.substr(2), parsed, 16) : parseWhole(text, parsed)) || parsed < 0 || parsed > kMaxByte)
+      return fail(compiler, line, quoted(text) + " is not a byte (0 to 255, or 0x0 to 0xFF)");
+    values.push_back(static_cast<uint8_t>(parsed));
+  }
+  return true;
 }
 
 bool words(Compiler& compiler, const Line& line, size_t from, std::vector<uint16_t>& values) {
@@ -199,9 +211,11 @@ bool compileController(Compiler& compiler, const Line& line) {
     compiler.builder.scenario.controllerScanMicros = ms * kMicrosPerMilli;
     return true;
   }
-  if (mode == "silent" || mode == "normal") {
+  if (mode == "silent" || mode == "normal" || mode == "cued") {
     if (line.arguments.size() != 1) return fail(compiler, line, "'controller " + std::string(mode) + "' takes nothing more");
-    event.kind = mode == "silent" ? EventKind::kControllerSilent : EventKind::kControllerNormal;
+    event.kind = mode == "silent"   ? EventKind::kControllerSilent
+                 : mode == "normal" ? EventKind::kControllerNormal
+                                    : EventKind::kControllerCued;
   } else if (mode == "corrupt" || mode == "drop") {
     if (line.arguments.size() != 2)
       return fail(compiler, line, "'controller " + std::string(mode) + "' takes a number of replies");
@@ -215,7 +229,7 @@ bool compileController(Compiler& compiler, const Line& line) {
     if (!words(compiler, line, 1, event.words)) return false;
   } else {
     return fail(compiler, line,
-                "unknown controller mode " + quoted(mode) + " (silent, normal, corrupt N, drop N, noise WORD... or scan MS)");
+                "unknown controller mode " + quoted(mode) + " (silent, normal, cued, corrupt N, drop N, noise WORD... or scan MS)");
   }
   builderEvent(compiler.builder, std::move(event));
   return true;
@@ -315,6 +329,14 @@ bool compileLine(Compiler& compiler, const Line& line) {
     builderEvent(builder, std::move(event));
   } else if (action == "controller") {
     return compileController(compiler, line);
+  } else if (action == "answer") {
+    if (!arguments(compiler, line, 0, 0)) return false;
+    schedule(compiler, EventKind::kAnswer);
+  } else if (action == "reply") {
+    Event event;
+    event.kind = EventKind::kReply;
+    if (!replyBytes(compiler, line, event.bytes)) return false;
+    builderEvent(builder, std::move(event));
   } else if (action == "hold") {
     int64_t ms = kDefaultHoldMs;
     if (!arguments(compiler, line, 1, 2)) return false;

@@ -42,6 +42,10 @@ TEST(ScriptTest, ReportsTheFirstBadLine) {
       {"controller corrupt", 1, "'controller corrupt' takes a number of replies"},
       {"controller silent 2", 1, "'controller silent' takes nothing more"},
       {"controller noise", 1, "'controller noise' takes at least one word"},
+      {"reply 0x00 256", 1, "'256' is not a byte"},
+      {"reply 0x100", 1, "'0x100' is not a byte"},
+      {"reply -1", 1, "'-1' is not a byte"},
+      {"reply 0x", 1, "'0x' is not a byte"},
       {"noise 1001", 1, "'1001' is not a noise amount"},
       {"serial works", 1, "did you mean 'serial fails'?"},
       {"wait 5\nclock 100", 2, "'clock' is a start-up condition and must come before the first wait"},
@@ -123,6 +127,17 @@ TEST(ScriptTest, StartUpConditionsOfThePortAndTheGlove) {
       EXPECT_EQ(scenario.gloveInitResult, c.gloveInitResult);
     }
   }
+}
+
+TEST(ScriptTest, ReplyQueuesItsBytesExactly) {
+  Scenario scenario;
+  ScriptError error;
+  ASSERT_TRUE(compileScript("reply 0 0x40 0XfF 255\nwait 3\nreply", scenario, error)) << error.message;
+  ASSERT_EQ(scenario.events.size(), 2u);
+  EXPECT_EQ(scenario.events[0].kind, EventKind::kReply);
+  EXPECT_EQ(scenario.events[0].bytes, (std::vector<uint8_t>{0, 0x40, 0xFF, 0xFF}));
+  EXPECT_EQ(scenario.events[1].atMicros, 3'000);
+  EXPECT_TRUE(scenario.events[1].bytes.empty());  // one request left unanswered
 }
 
 TEST(ScriptTest, TouchNamesPadsWithoutTheUnderscore) {

@@ -66,6 +66,8 @@ int64_t channelSteadyUntil(GloveChannel channel) {
   return moving ? now + 1 : next.atMicros;
 }
 
+void answerOnCue();
+
 void applyEvent(const Event& event) {
   switch (event.kind) {
     case EventKind::kPress:
@@ -82,20 +84,21 @@ void applyEvent(const Event& event) {
       world.bendNoiseAmount = event.bendAmount;
       world.gloveFreshUntil = 0;
       break;
+    case EventKind::kAnswer:
+      answerOnCue();
+      break;
     default:
       applyToController(world.controller, event);
       break;
   }
 }
 
-// A request byte has reached the controller: it scans, then sends its reply byte by
-// byte once its transmitter is free.
-void answerRequest(int64_t arrivedMicros) {
-  if (world.controller.silent) return;
+// The controller sends its reply byte by byte once the reply is ready and its
+// transmitter is free.
+void sendReply(int64_t readyMicros) {
   std::vector<uint8_t>& reply = world.replyBuffer;
   controllerWriteReply(world.controller, reply);
-  const int64_t start =
-      std::max(arrivedMicros + world.scenario->controllerScanMicros, world.controllerLineFreeMicros);
+  const int64_t start = std::max(readyMicros, world.controllerLineFreeMicros);
   std::vector<uint8_t>& sent = world.repliesSent.emplace_back();
   for (size_t index = 0; index < reply.size(); ++index) {
     if (world.received.size() >= static_cast<size_t>(kReceiveQueueBytes)) break;
@@ -103,6 +106,31 @@ void answerRequest(int64_t arrivedMicros) {
     sent.push_back(reply[index]);
   }
   world.controllerLineFreeMicros = start + lineMicros(static_cast<int64_t>(reply.size()));
+}
+
+// A request byte has reached the controller: it scans, then replies; a cued controller
+// replies when the script says so (or at once, if the script already has).
+void answerRequest(int64_t arrivedMicros) {
+  if (world.controller.silent) return;
+  if (!world.controller.cued) return sendReply(arrivedMicros + world.scenario->controllerScanMicros);
+  if (world.answersDue == 0) {
+    world.requestWaiting = true;
+    return;
+  }
+  --world.answersDue;
+  sendReply(arrivedMicros);
+}
+
+// The script's cue: the request that is waiting is answered now, or else the next one
+// the moment it arrives. A controller that answers by itself needs no cue.
+void answerOnCue() {
+  if (!world.controller.cued) return;
+  if (!world.requestWaiting) {
+    ++world.answersDue;
+    return;
+  }
+  world.requestWaiting = false;
+  sendReply(world.nowMicros);
 }
 
 // Lets every event and request arrival up to target happen, in time order.
@@ -201,7 +229,9 @@ int64_t worldGloveSteadyUntil() { return std::max(world.gloveFreshUntil, world.n
 int64_t worldFirstByteMicros() {
   int64_t first = world.received.empty() ? kNever : world.received.front().atMicros;
   if (!world.requestsArriving.empty())
-    first = std::min(first, world.requestsArriving.front() + world.scenario->controllerScanMicros + lineMicros(1));
+    // A cued controller may answer the moment the request arrives: no scan to count on.
+    first = std::min(first, world.requestsArriving.front() +
+                                (world.controller.cued ? 0 : world.scenario->controllerScanMicros) + lineMicros(1));
   return first;
 }
 

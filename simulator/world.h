@@ -92,6 +92,8 @@ struct World {
 
   PlatformCalls calls;
   std::vector<uint8_t> replyBuffer;      // the reply being put on the wire, reused
+  bool requestWaiting = false;           // a cued controller has a request it has not answered
+  int answersDue = 0;                    // cues given before their request arrived
 
   // Keyboard: Enter presses that have happened and not been read yet.
   int keysWaiting = 0;

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <atomic>
+#include <vector>
+
+#include "platform/glove_shared_record.h"
+#include "record/recording.h"
+
+// The recorder's look at the glove: the same shared record the program reads, through
+// the same library, read whenever it changes and at least every millisecond.
+
+// Attaches to the glove record as the program does at start-up; false when the program
+// would find no glove. (The tests name an object of their own.)
+bool gloveWatchAttach(const char* name = kGloveSharedName);
+
+// Notes every change of the record, with its time in CLOCK_MONOTONIC microseconds,
+// until stop is set, and the record as it is then. The first snapshot is the record as
+// it was at the start.
+void gloveWatchRun(const std::atomic<bool>& stop, std::vector<GloveSnapshot>& snapshots);

@@ -1,0 +1,24 @@
+#pragma once
+
+// signglove-record: a live session recorded as a scenario script. The program runs in a
+// mount namespace of its own where a pseudo-terminal stands in for its COM1; the
+// recorder relays that terminal to the real contact controller, reads the same glove
+// record as the program and passes the user's typing to it, noting everything with
+// its time, and writes the script when the program has ended.
+
+#include <string>
+#include <vector>
+
+constexpr int kRecordExitCannotSetUp = 1;
+constexpr int kRecordExitUsage = 2;
+
+struct RecorderOptions {
+  std::string out;                   // where the script goes
+  std::string device;                // the real contact controller's serial device
+  std::string com1;                  // the program's COM1 device, bound over in its namespace
+  std::vector<std::string> command;  // the program and its arguments
+};
+
+// Records a session. Returns the program's exit status (128 + signal when a signal
+// ended it), or kRecordExitCannotSetUp with the reason on standard error.
+int runRecorder(const RecorderOptions& options);
