@@ -7,9 +7,6 @@
 // two actions depends on where the samples fall, which the wall clock cannot repeat.
 // There every run of a repeated block of lines is kept once before comparing.
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -21,12 +18,11 @@
 #include <string>
 #include <vector>
 
+#include "rig/rig_run.h"
 #include "rig/transcript_runs.h"
 #include "simulator/demo.h"
 #include "simulator/script.h"
 #include "simulator/simulation.h"
-
-extern char** environ;
 
 namespace {
 
@@ -34,43 +30,6 @@ namespace fs = std::filesystem;
 
 const fs::path kScenarioDir = SIGNGLOVE_SCENARIO_DIR;
 constexpr const char* kRig = SIGNGLOVE_RIG;
-std::string readFile(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
-struct RigRun {
-  int exitStatus = -1;
-  std::string out, err;
-};
-
-RigRun runRig(const fs::path& script) {
-  const fs::path work = fs::temp_directory_path() / ("signglove-rig-parity-" + std::to_string(getpid()));
-  fs::create_directories(work);
-  const std::string outPath = (work / "out").string(), errPath = (work / "err").string();
-  posix_spawn_file_actions_t files;
-  posix_spawn_file_actions_init(&files);
-  posix_spawn_file_actions_addopen(&files, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&files, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  const std::string scriptPath = script.string();
-  char* argv[] = {const_cast<char*>(kRig), const_cast<char*>(scriptPath.c_str()), nullptr};
-  RigRun run;
-  pid_t pid = -1;
-  if (posix_spawn(&pid, kRig, &files, nullptr, argv, environ) == 0) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  }
-  posix_spawn_file_actions_destroy(&files);
-  run.out = readFile(outPath);
-  run.err = readFile(errPath);
-  fs::remove_all(work);
-  return run;
-}
-
 SimulationResult simulate(const std::string& script) {
   Scenario scenario;
   ScriptError error;
@@ -92,10 +51,10 @@ TEST_P(RealProgramParity, TranscriptAndExitStatusMatchTheSimulator) {
     std::ofstream(demoPath, std::ios::binary) << script;
     scriptPath = demoPath;
   } else {
-    script = readFile(scriptPath);
+    script = readWholeFile(scriptPath);
   }
   const SimulationResult simulated = simulate(script);
-  const RigRun real = runRig(scriptPath);
+  const RigRun real = runRig(kRig, {}, scriptPath);
   if (!demoPath.empty()) fs::remove(demoPath);
   if (real.exitStatus == 1 && real.err.find("cannot make a private mount namespace") != std::string::npos)
     GTEST_SKIP() << real.err;
