@@ -25,7 +25,9 @@ namespace {
 
 constexpr int kPorts = 4;
 // An empty take waits this long for data, so that a polling caller sleeps instead of
-// spinning while its deadlines stay exact to the millisecond.
+// spinning while its deadlines stay exact to the millisecond. The first empty take
+// after a byte or a send does not wait: that is the check that the queue is empty
+// before a request, and waiting there would add a millisecond to every sample.
 constexpr int kTakeWaitMillis = 1;
 // A send waits at most this long for room in the kernel's transmit buffer.
 constexpr int kSendWaitMillis = 100;
@@ -43,6 +45,7 @@ struct Port {
   int64_t lastReopenNanos = 0;
   unsigned char buffer[kReadChunk];
   size_t next = 0, end = 0;  // bytes read from the device and not yet taken
+  bool lastTakeEmpty = false;  // the last take found nothing, and nothing was sent since
 };
 
 Port ports[kPorts];
@@ -238,6 +241,7 @@ int serialSendByte(int port, int byte) {
   gloveLibraryNoteOtherCall();
   Port* p = openPort(port);
   if (!p || !haveDevice(*p)) return -1;
+  p->lastTakeEmpty = false;
   const unsigned char value = static_cast<unsigned char>(byte);
   for (;;) {
     const ssize_t written = write(p->fd, &value, 1);
@@ -263,9 +267,10 @@ int serialTakeByte(int port) {
   Port* p = openPort(port);
   if (!p) return -1;
   if (p->next == p->end) {
-    const int64_t waitEnds = monotonicNanos() + kTakeWaitMillis * kNanosPerMilli;
+    const int64_t waitEnds = monotonicNanos() + (p->lastTakeEmpty ? kTakeWaitMillis * kNanosPerMilli : 0);
     if (haveDevice(*p)) fillBuffer(*p, waitEnds - monotonicNanos());
     if (p->next == p->end) sleepUntil(waitEnds);
   }
+  p->lastTakeEmpty = p->next == p->end;
   return p->next < p->end ? p->buffer[p->next++] : -1;
 }
