@@ -12,15 +12,6 @@
 
 namespace {
 
-// Forty rounds of the nine words, one long sign-recognition session.
-std::string longSession() {
-  std::string script = "calibrate\nwait 500\ntap B\nwait 300\n";
-  for (int round = 0; round < 40; ++round)
-    for (const char* word : {"welcome", "to", "my", "presentation", "I", "hope", "this/the", "proves", "concept"})
-      script += std::string("sign ") + word + "\n";
-  return script + "wait 500\npress B C\nwait 300\nrelease all\n";
-}
-
 void runScript(benchmark::State& state, const std::string& script) {
   Scenario scenario;
   ScriptError error;
@@ -42,7 +33,7 @@ void runScript(benchmark::State& state, const std::string& script) {
 void BM_Demo(benchmark::State& state) { runScript(state, kDemoScript); }
 BENCHMARK(BM_Demo)->Arg(1)->Arg(0)->UseRealTime()->Unit(benchmark::kMillisecond);
 
-void BM_LongSession(benchmark::State& state) { runScript(state, longSession()); }
+void BM_LongSession(benchmark::State& state) { runScript(state, longSessionScript()); }
 BENCHMARK(BM_LongSession)->Arg(1)->Arg(0)->UseRealTime()->Unit(benchmark::kMillisecond)->Repetitions(5)
     ->ReportAggregatesOnly(true);
 

@@ -11,6 +11,7 @@
 #include "platform/serial.h"
 #include "simulator/simulation.h"
 #include "simulator/timing.h"
+#include "tests/fault_runs.h"
 #include "tests/virtual_world.h"
 
 namespace {
@@ -169,7 +170,6 @@ struct BurstRun {
   SimulationResult result;
 };
 
-constexpr char kFingerBanner[] = "Finger connections diagnostic program\n\n";
 constexpr int kBurstWords = 300;  // 625 ms of bytes: longer than the deadline
 
 BurstRun runBurst(const std::vector<std::string>& touches, int burstAfterMs, int entersAfterMs) {
@@ -186,16 +186,6 @@ BurstRun runBurst(const std::vector<std::string>& touches, int burstAfterMs, int
   EXPECT_TRUE(compileScript(run.script, scenario, error)) << error.line << ": " << error.message;
   run.result = runSimulation(scenario);
   return run;
-}
-
-// The lines the finger-connections mode printed, up to the next clear of the console.
-std::vector<std::string> fingerLines(const std::string& transcript) {
-  std::vector<std::string> lines;
-  const size_t banner = transcript.find(kFingerBanner);
-  if (banner == std::string::npos) return lines;
-  std::istringstream text(transcript.substr(banner + sizeof kFingerBanner - 1));
-  for (std::string line; std::getline(text, line) && line.find('\f') == std::string::npos;) lines.push_back(line);
-  return lines;
 }
 
 TEST(ContactPacketTest, LongNoiseBurstAcrossTheDeadlineNeverPutsTheLinkOutOfStep) {
@@ -219,7 +209,7 @@ TEST(ContactPacketTest, LongNoiseBurstAcrossTheDeadlineNeverPutsTheLinkOutOfStep
         const BurstRun run = runBurst(pattern.touches, burstAfterMs, enters);
         SCOPED_TRACE(run.script);
         ASSERT_EQ(run.result.exitStatus, 0) << run.result.stopReason;
-        const std::vector<std::string> lines = fingerLines(run.result.transcript);
+        const std::vector<std::string> lines = fingerConnectionLines(run.result.transcript);
         size_t afterTimeOut = 0;
         for (size_t index = 0; index < lines.size(); ++index) {
           if (lines[index] + "\n" == kTimedOut) {

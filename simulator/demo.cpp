@@ -20,3 +20,11 @@ press B C        # C leaves sign recognition; B with it ends the program
 wait 300
 release all
 )";
+
+std::string longSessionScript() {
+  std::string script = "calibrate\nwait 500\ntap B\nwait 300\n";
+  for (int round = 0; round < 40; ++round)
+    for (const char* word : {"welcome", "to", "my", "presentation", "I", "hope", "this/the", "proves", "concept"})
+      script += std::string("sign ") + word + "\n";
+  return script + "wait 500\npress B C\nwait 300\nrelease all\n";
+}

@@ -153,7 +153,9 @@ std::set<std::string> linesOfValidFrames(const std::vector<std::vector<uint8_t>>
   return lines;
 }
 
-std::vector<std::string> modeLines(const std::string& transcript) {
+}  // namespace
+
+std::vector<std::string> fingerConnectionLines(const std::string& transcript) {
   std::vector<std::string> lines;
   const size_t banner = transcript.find(kFingerBanner);
   if (banner == std::string::npos) return lines;
@@ -161,8 +163,6 @@ std::vector<std::string> modeLines(const std::string& transcript) {
   for (std::string line; std::getline(text, line) && line.find('\f') == std::string::npos;) lines.push_back(line);
   return lines;
 }
-
-}  // namespace
 
 FaultRun makeFaultRun(uint64_t seed) {
   Random random{seed};
@@ -209,7 +209,7 @@ FaultRunVerdict checkFaultRun(const FaultRun& run) {
 
   const std::set<std::string> allowed = linesOfValidFrames(world.repliesSent);
   std::vector<std::string> lines;
-  for (const std::string& line : modeLines(result.transcript)) {
+  for (const std::string& line : fingerConnectionLines(result.transcript)) {
     if (line == kTimedOut) continue;
     lines.push_back(line);
     if (allowed.count(line)) continue;

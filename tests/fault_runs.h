@@ -31,3 +31,6 @@ FaultRun makeFaultRun(uint64_t seed);
 
 // Runs the scenario through the whole program in the virtual world and checks it.
 FaultRunVerdict checkFaultRun(const FaultRun& run);
+
+// The lines the finger-connections mode printed, up to the next clear of the console.
+std::vector<std::string> fingerConnectionLines(const std::string& transcript);

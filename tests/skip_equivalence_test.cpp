@@ -30,15 +30,6 @@ std::string readFile(const fs::path& path) {
   return text.str();
 }
 
-// Forty rounds of the nine words, one long sign-recognition session.
-std::string longSession() {
-  std::string script = "calibrate\nwait 500\ntap B\nwait 300\n";
-  for (int round = 0; round < 40; ++round)
-    for (const char* word : {"welcome", "to", "my", "presentation", "I", "hope", "this/the", "proves", "concept"})
-      script += std::string("sign ") + word + "\n";
-  return script + "wait 500\npress B C\nwait 300\nrelease all\n";
-}
-
 SimulationResult run(const std::string& script, bool skip) {
   Scenario scenario;
   ScriptError error;
@@ -55,7 +46,7 @@ struct Script {
 };
 
 std::vector<Script> scripts() {
-  std::vector<Script> all = {{"demo", kDemoScript}, {"long_session", longSession()}};
+  std::vector<Script> all = {{"demo", kDemoScript}, {"long_session", longSessionScript()}};
   for (const auto& entry : fs::directory_iterator(kScenarioDir))
     if (entry.path().extension() == ".sim") all.push_back({entry.path().stem().string(), readFile(entry.path())});
   std::sort(all.begin() + 2, all.end(), [](const Script& a, const Script& b) { return a.name < b.name; });
