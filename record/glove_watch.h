@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <string>
 #include <vector>
 
 #include "platform/glove_shared_record.h"
@@ -10,8 +11,8 @@
 // the same library, read whenever it changes and at least every millisecond.
 
 // Attaches to the glove record as the program does at start-up; false when the program
-// would find no glove. (The tests name an object of their own.)
-bool gloveWatchAttach(const char* name = kGloveSharedName);
+// would find no glove (and says why on standard error, as the program does).
+bool gloveWatchAttach(const std::string& name);
 
 // Notes every change of the record, with its time in CLOCK_MONOTONIC microseconds,
 // until stop is set, and the record as it is then. The first snapshot is the record as

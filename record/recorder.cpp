@@ -16,6 +16,7 @@
 #include <fstream>
 #include <thread>
 
+#include "platform/glove_record_writer.h"
 #include "record/glove_watch.h"
 #include "record/recording.h"
 #include "record/relay.h"
@@ -169,7 +170,7 @@ int runRecorder(const RecorderOptions& options) {
     return kRecordExitCannotSetUp;
   }
   Recording recording;
-  recording.gloveAbsent = !gloveWatchAttach();
+  recording.gloveAbsent = !gloveWatchAttach(gloveSharedObjectName());
 
   int stopRelay[2];
   if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0 || pipe2(stopRelay, O_CLOEXEC) != 0) {
