@@ -24,17 +24,7 @@ function(run_sim)
   set(err "${error}" PARENT_SCOPE)
 endfunction()
 
-function(expect what actual expected)
-  if(NOT "${actual}" STREQUAL "${expected}")
-    message(FATAL_ERROR "${what}: expected [${expected}], got [${actual}]\nstdout: [${out}]\nstderr: [${err}]")
-  endif()
-endfunction()
-
-function(expect_match what actual pattern)
-  if(NOT "${actual}" MATCHES "${pattern}")
-    message(FATAL_ERROR "${what}: [${actual}] does not match [${pattern}]\nstdout: [${out}]\nstderr: [${err}]")
-  endif()
-endfunction()
+include("${CMAKE_CURRENT_LIST_DIR}/cli_expect.cmake")
 
 set(usage_pattern "^usage: signglove-sim ")
 
