@@ -8,9 +8,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iostream>
-#include <sstream>
 #include <string>
 
 #include "platform/com1_device.h"
@@ -51,20 +48,6 @@ int usage() {
   std::fputs("usage: signglove-rig [--timing] [--controller emulated|firmware] SCRIPT [-- COMMAND [ARGS...]] (see --help)\n",
              stderr);
   return kRigExitBadScript;
-}
-
-bool readAll(const std::string& path, std::string& text) {
-  std::ostringstream buffer;
-  if (path == "-") {
-    buffer << std::cin.rdbuf();
-  } else {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return false;
-    buffer << file.rdbuf();
-    if (file.bad()) return false;
-  }
-  text = buffer.str();
-  return true;
 }
 
 std::string besideTheRig(const char* name) {
@@ -123,7 +106,7 @@ int main(int argc, char** argv) {
   if (options.command.empty()) options.command.push_back(besideTheRig("signglove"));
 
   std::string text;
-  if (!readAll(script, text)) {
+  if (!readScriptFile(script, text)) {
     std::fprintf(stderr, "signglove-rig: cannot read %s: %s\n", script.c_str(), std::strerror(errno));
     return kRigExitBadScript;
   }
