@@ -23,14 +23,26 @@ bool gloveWatchAttach(const std::string& name) {
   return gloveLibraryInit() == kFoundGlove;
 }
 
-void gloveWatchRun(const std::atomic<bool>& stop, std::vector<GloveSnapshot>& snapshots) {
-  for (;;) {
+void gloveWatchRun(const std::atomic<bool>& stop, GloveWatchLog& log) {
+  GloveRecord noted{};
+  for (bool first = true;; first = false) {
     const bool last = stop.load();  // one more look after the stop, so the end is never missed
     gloveLibraryNoteOtherCall();    // the library itself must not wait: this loop does
     const GloveRecord record = *gloveLibraryRecord();
-    const int64_t now = monotonicMicros();
-    if (snapshots.empty() || !sameContent(record, snapshots.back().record)) snapshots.push_back({now, record});
+    if (first || !sameContent(record, noted)) {
+      const std::lock_guard<std::mutex> lock(log.mutex);
+      log.snapshots.push_back({monotonicMicros(), record});
+      ++log.changes;
+      noted = record;
+    }
     if (last) return;
     gloveLibraryAwaitChange(kLongestLookApartNanos);
   }
+}
+
+std::vector<GloveSnapshot> gloveWatchTake(GloveWatchLog& log) {
+  std::vector<GloveSnapshot> taken;
+  const std::lock_guard<std::mutex> lock(log.mutex);
+  taken.swap(log.snapshots);
+  return taken;
 }

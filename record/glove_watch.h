@@ -1,6 +1,8 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -14,7 +16,17 @@
 // would find no glove (and says why on standard error, as the program does).
 bool gloveWatchAttach(const std::string& name);
 
+// What the watch has noted: taken away as the session goes (gloveWatchTake).
+struct GloveWatchLog {
+  std::mutex mutex;                     // the watch's thread notes, another takes
+  std::vector<GloveSnapshot> snapshots;  // noted since the last take
+  int64_t changes = 0;                   // noted in all
+};
+
 // Notes every change of the record, with its time in CLOCK_MONOTONIC microseconds,
 // until stop is set, and the record as it is then. The first snapshot is the record as
 // it was at the start.
-void gloveWatchRun(const std::atomic<bool>& stop, std::vector<GloveSnapshot>& snapshots);
+void gloveWatchRun(const std::atomic<bool>& stop, GloveWatchLog& log);
+
+// The snapshots noted since the last take.
+std::vector<GloveSnapshot> gloveWatchTake(GloveWatchLog& log);
