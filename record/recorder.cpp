@@ -66,6 +66,8 @@ bool openScriptFile(const std::string& path, bool force, ScriptFile& file, std::
   constexpr int kFlags = O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
   file.fd = open(path.c_str(), kFlags | O_CREAT | O_EXCL, 0666);
   file.created = file.fd >= 0;
+  struct stat link {};
+  if (file.fd < 0 && errno == EEXIST && lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) errno = ELOOP;
   if (file.fd < 0 && errno == EEXIST && force) file.fd = open(path.c_str(), kFlags);
   if (file.fd < 0) {
     if (errno == EEXIST) error = "cannot write " + path + ": it exists (--force replaces it)";
