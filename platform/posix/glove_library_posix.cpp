@@ -182,11 +182,12 @@ std::string refusalOf(Attached& object, SharedGloveRecord& copy) {
     return "a glove record of layout " + std::to_string(copy.version) + "; this program reads layout " +
            std::to_string(kGloveLayoutVersion);
   // The clock is read after the record, so a live driver's beat is never ahead of it.
-  const int64_t age = gloveMonotonicNanos() - static_cast<int64_t>(copy.heartbeatNanos);
-  if (age >= kGloveStaleNanos)
-    return "the driver's heartbeat is " + std::to_string(age / kNanosPerMilli) + " ms old: no driver is running";
-  if (age < -kGloveFutureNanos)
-    return "the driver's heartbeat is " + std::to_string(-age / kNanosPerMilli) +
+  // Any 64 bits may stand in the heartbeat: the difference is taken without overflow.
+  const uint64_t now = static_cast<uint64_t>(gloveMonotonicNanos()), beat = copy.heartbeatNanos;
+  if (beat <= now && now - beat >= static_cast<uint64_t>(kGloveStaleNanos))
+    return "the driver's heartbeat is " + std::to_string((now - beat) / kNanosPerMilli) + " ms old: no driver is running";
+  if (beat > now && beat - now > static_cast<uint64_t>(kGloveFutureNanos))
+    return "the driver's heartbeat is " + std::to_string((beat - now) / kNanosPerMilli) +
            " ms ahead of this clock: no driver here wrote it";
   return "";
 }
