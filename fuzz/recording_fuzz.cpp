@@ -9,9 +9,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
 
 #include "record/recording.h"
+#include "record/recording_slices.h"
 #include "simulator/script.h"
 
 namespace {
@@ -68,25 +70,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int64_t step = input.ConsumeIntegralInRange<int64_t>(1'000, 2'000'000);
   RecordingStream stream;
   std::string streamed = recordingStreamStart(stream, recording.notes, recording.gloveAbsent);
-  size_t glove = 0, requests = 0, replies = 0, keys = 0;
-  const int64_t first = -1'000'000 - step;
-  for (int64_t settled = first; settled < recording.endMicros + step; settled += step) {
-    Recording more;
-    for (; glove < recording.glove.size() && recording.glove[glove].atMicros < settled; ++glove)
-      more.glove.push_back(recording.glove[glove]);
-    for (; requests < recording.requests.size() && recording.requests[requests] < settled; ++requests)
-      more.requests.push_back(recording.requests[requests]);
-    for (; replies < recording.replies.size() && recording.replies[replies].atMicros < settled; ++replies)
-      more.replies.push_back(recording.replies[replies]);
-    for (; keys < recording.keys.size() && recording.keys[keys] < settled; ++keys) more.keys.push_back(recording.keys[keys]);
-    streamed += recordingStreamAdd(stream, more, settled);
-  }
-  Recording rest;
-  rest.glove.assign(recording.glove.begin() + static_cast<std::ptrdiff_t>(glove), recording.glove.end());
-  rest.requests.assign(recording.requests.begin() + static_cast<std::ptrdiff_t>(requests), recording.requests.end());
-  rest.replies.assign(recording.replies.begin() + static_cast<std::ptrdiff_t>(replies), recording.replies.end());
-  rest.keys.assign(recording.keys.begin() + static_cast<std::ptrdiff_t>(keys), recording.keys.end());
-  streamed += recordingStreamAdd(stream, rest, recording.endMicros + step);
+  RecordingSlices slices{recording};
+  for (int64_t settled = -1'000'000 - step; settled < recording.endMicros + step; settled += step)
+    streamed += recordingStreamAdd(stream, slices.before(settled), settled);
+  streamed += recordingStreamAdd(stream, slices.before(std::numeric_limits<int64_t>::max()), recording.endMicros + step);
   streamed += recordingStreamEnd(stream, recording.endMicros, recording.exitStatus, recording.endedBySignal);
   if (streamed != script) broken("streamed, the script differs", "whole:\n" + script + "\nstreamed:\n" + streamed);
   return 0;

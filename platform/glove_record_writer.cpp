@@ -28,14 +28,15 @@ bool sameContent(const GloveRecord& a, const GloveRecord& b) {
          std::memcmp(a.bend, b.bend, sizeof a.bend) == 0 && std::memcmp(a.buttons, b.buttons, sizeof a.buttons) == 0;
 }
 
+// The fields the program reads lie in the same order, packed alike, in both records.
+constexpr size_t kFieldBytes = offsetof(SharedGloveRecord, buttons) + sizeof SharedGloveRecord::buttons - kRecordOffset;
+static_assert(offsetof(GloveRecord, orient) == offsetof(SharedGloveRecord, orient) - kRecordOffset);
+static_assert(offsetof(GloveRecord, bend) == offsetof(SharedGloveRecord, bend) - kRecordOffset);
+static_assert(offsetof(GloveRecord, buttons) == offsetof(SharedGloveRecord, buttons) - kRecordOffset);
+
 void storeRecord(SharedGloveRecord& shared, const GloveRecord& record) {
   SharedGloveRecord staged = {};
-  staged.x = record.x;
-  staged.y = record.y;
-  staged.z = record.z;
-  std::memcpy(staged.orient, record.orient, sizeof staged.orient);
-  std::memcpy(staged.bend, record.bend, sizeof staged.bend);
-  std::memcpy(staged.buttons, record.buttons, sizeof staged.buttons);
+  std::memcpy(&staged.x, &record.x, kFieldBytes);
   uint32_t words[kRecordWords];
   std::memcpy(words, reinterpret_cast<const char*>(&staged) + kRecordOffset, sizeof words);
   auto* target = reinterpret_cast<uint32_t*>(reinterpret_cast<char*>(&shared) + kRecordOffset);
@@ -91,6 +92,12 @@ std::string gloveSharedObjectName(std::string* error) {
              " is not a shared-memory object name: '/' and 1 to " + std::to_string(NAME_MAX) +
              " characters, none of them '/' (e.g. /signglove-glove-alice)";
   return "";
+}
+
+GloveRecord gloveRecordOf(const SharedGloveRecord& shared) {
+  GloveRecord record{};
+  std::memcpy(&record.x, &shared.x, kFieldBytes);
+  return record;
 }
 
 int64_t gloveMonotonicNanos() {

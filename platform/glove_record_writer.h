@@ -42,3 +42,6 @@ void gloveWriterClose(GloveRecordWriter& writer);
 
 // The clock heartbeats are read from: CLOCK_MONOTONIC in nanoseconds.
 int64_t gloveMonotonicNanos();
+
+// The program's record in a shared one (the same fields, in the same order, from x on).
+GloveRecord gloveRecordOf(const SharedGloveRecord& shared);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "contacts/contact_packet.h"
+#include "record/recording_slices.h"
 #include "simulator/script.h"
 #include "simulator/timing.h"
 #include "simulator/world.h"
@@ -325,24 +326,6 @@ Recording mixedSession(uint32_t seed) {
   return recording;
 }
 
-// Hands out a recording's events in time order, up to one moment after another.
-struct EventCursor {
-  const Recording& recording;
-  size_t glove = 0, requests = 0, replies = 0, keys = 0;
-
-  Recording before(int64_t moment) {
-    Recording part;
-    for (; glove < recording.glove.size() && recording.glove[glove].atMicros < moment; ++glove)
-      part.glove.push_back(recording.glove[glove]);
-    for (; requests < recording.requests.size() && recording.requests[requests] < moment; ++requests)
-      part.requests.push_back(recording.requests[requests]);
-    for (; replies < recording.replies.size() && recording.replies[replies].atMicros < moment; ++replies)
-      part.replies.push_back(recording.replies[replies]);
-    for (; keys < recording.keys.size() && recording.keys[keys] < moment; ++keys) part.keys.push_back(recording.keys[keys]);
-    return part;
-  }
-};
-
 int64_t waitedMillis(const std::string& lines) {
   int64_t millis = 0;
   for (size_t at = lines.find("wait "); at != std::string::npos; at = lines.find("wait ", at + 1))
@@ -360,7 +343,7 @@ TEST(RecordingTest, AScriptStreamedAsTheSessionGoesIsTheWholeSessionsScript) {
     for (const int64_t step : {int64_t{997}, int64_t{9'300}, int64_t{250'000}, int64_t{1'700'000}}) {
       SCOPED_TRACE("seed " + std::to_string(seed) + ", steps of " + std::to_string(step) + " us");
       RecordingStream stream;
-      EventCursor events{recording};
+      RecordingSlices events{recording};
       std::string streamed = recordingStreamStart(stream, recording.notes, recording.gloveAbsent);
       int64_t writtenMillis = 0;
       for (int64_t settled = step; settled < recording.endMicros + step; settled += step) {

@@ -228,13 +228,7 @@ void takeRecord(const SharedGloveRecord& copy) {
     library.badRecordSaid = true;
     return;
   }
-  GloveRecord& current = library.current;
-  current.x = copy.x;
-  current.y = copy.y;
-  current.z = copy.z;
-  std::memcpy(current.orient, copy.orient, sizeof current.orient);
-  std::memcpy(current.bend, copy.bend, sizeof current.bend);
-  std::memcpy(current.buttons, copy.buttons, sizeof current.buttons);
+  library.current = gloveRecordOf(copy);
 }
 
 void adopt(const Attached& object, const SharedGloveRecord& copy, int64_t now) {
