@@ -99,6 +99,7 @@ TEST(GloveRefreshTest, ChangesTheRecordOnlyOnceAPeriod) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.refreshMs);
     VirtualWorld virtualWorld("glove refresh " + std::to_string(c.refreshMs) + "\nwait 1\n");
+    world.options.skipIdlePolling = false;  // these polls are a millisecond apart, not a wait for a button
     // Ramp the index bend by hand: 0 at 1 ms, 200 at 201 ms.
     virtualWorld.scenario.channels[kGloveIndex] = {{1000, 0, false}, {201'000, 200, true}};
     worldAdvanceTo(50'000);

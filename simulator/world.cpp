@@ -25,23 +25,29 @@ int64_t wallNanos() {
       .count();
 }
 
-uint64_t nextRandom() {  // splitmix64: small, fast and the same everywhere
-  uint64_t z = (world.noiseState += 0x9E3779B97F4A7C15ULL);
+// splitmix64's finaliser: small, fast and the same everywhere.
+uint64_t mix(uint64_t z) {
   z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
   z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
   return z ^ (z >> 31);
 }
 
-// Spreads a small seed over the whole state; seed 0 keeps the state as it is.
-uint64_t seedMix(uint64_t seed) {
-  seed = (seed ^ (seed >> 30)) * 0xBF58476D1CE4E5B9ULL;
-  seed = (seed ^ (seed >> 27)) * 0x94D049BB133111EBULL;
-  return seed ^ (seed >> 31);
+// The glove's noise is counter-based: a channel's jitter in a glove sample is the
+// splitmix64 draw numbered by the sample and the channel, from the seed's key. It
+// depends on nothing else (not on how often the program read the record before), so
+// any sample's noise is computed directly and reads within a sample agree.
+int jitter(int64_t sample, int channel, int amount) {
+  if (amount <= 0) return 0;
+  const uint64_t draw = static_cast<uint64_t>(sample) * kGloveChannels + static_cast<uint64_t>(channel) + 1;
+  const uint64_t random = mix(world.noiseKey + draw * 0x9E3779B97F4A7C15ULL);
+  return static_cast<int>(random % static_cast<uint64_t>(2 * amount + 1)) - amount;
 }
 
-int jitter(int amount) {
-  if (amount <= 0) return 0;
-  return static_cast<int>(nextRandom() % static_cast<uint64_t>(2 * amount + 1)) - amount;
+// How long the record's noise holds: the refresh period, or the glove's own sample
+// when the record is refreshed on every read.
+int64_t noisePeriodMicros() {
+  const int64_t period = world.scenario->gloveRefreshMicros;
+  return period > 0 ? period : kGloveSampleMicros;
 }
 
 float channelValue(GloveChannel channel) {
@@ -171,7 +177,7 @@ void worldStart(const Scenario& scenario, const WorldOptions& options) {
   world.scenario = &scenario;
   world.options = options;
   world.stopMicros = scenario.endMicros + options.runOnMicros;
-  world.noiseState = kNoiseSeed ^ seedMix(scenario.noiseSeed);
+  world.noiseKey = kNoiseSeed ^ mix(scenario.noiseSeed);
   world.wallStartNanos = wallNanos();
   world.observation.keepDigest = options.keepDigest;
 }
@@ -192,22 +198,25 @@ bool worldRefreshGlove() {
     world.gloveRefreshTick = world.nowMicros / period;
   }
   if (world.nowMicros < world.gloveFreshUntil) return false;
+  const int64_t sample = world.nowMicros / noisePeriodMicros();
   GloveRecord record = {};
   float* positionAndAngles[] = {&record.x, &record.y, &record.z, &record.orient[0], &record.orient[1],
                                 &record.orient[2]};
   for (int channel = kGloveX; channel <= kGloveOrient3; ++channel)
     *positionAndAngles[channel] = channelValue(static_cast<GloveChannel>(channel)) +
-                                  static_cast<float>(jitter(world.noiseAmount));
+                                  static_cast<float>(jitter(sample, channel, world.noiseAmount));
   for (int finger = 0; finger < 5; ++finger) {
-    const long bend = std::lround(channelValue(static_cast<GloveChannel>(kFirstBendChannel + finger))) +
-                      jitter(world.bendNoiseAmount);
+    const int channel = kFirstBendChannel + finger;
+    const long bend = std::lround(channelValue(static_cast<GloveChannel>(channel))) +
+                      jitter(sample, channel, world.bendNoiseAmount);
     record.bend[finger] = static_cast<uint8_t>(std::clamp(bend, 0L, 255L));
   }
   for (int button = 0; button < 4; ++button) record.buttons[button] = world.buttons[button];
 
-  // Noise makes every refresh new; otherwise the record holds until a channel changes.
-  int64_t steadyUntil = world.noiseAmount > 0 || world.bendNoiseAmount > 0 ? 0 : kNever;
-  for (int channel = 0; channel < kGloveChannels && steadyUntil > 0; ++channel)
+  // Noise holds until the next sample; otherwise the record holds until a channel changes.
+  const bool noisy = world.noiseAmount > 0 || world.bendNoiseAmount > 0;
+  int64_t steadyUntil = noisy ? (sample + 1) * noisePeriodMicros() : kNever;
+  for (int channel = 0; channel < kGloveChannels; ++channel)
     steadyUntil = std::min(steadyUntil, channelSteadyUntil(static_cast<GloveChannel>(channel)));
   world.gloveFreshUntil = steadyUntil;
 
@@ -224,7 +233,12 @@ uint32_t worldClockMillis(int64_t atMicros) {
   return static_cast<uint32_t>(world.scenario->clockStartMs + static_cast<uint64_t>(atMicros / 1000));
 }
 
-int64_t worldGloveSteadyUntil() { return std::max(world.gloveFreshUntil, world.nowMicros); }
+int64_t worldGloveSteadyUntil() {
+  const int64_t until = std::max(world.gloveFreshUntil, world.nowMicros);
+  // A record refreshed once a period holds at least until the next period begins.
+  const int64_t period = world.scenario->gloveRefreshMicros;
+  return period > 0 ? std::max(until, (world.gloveRefreshTick + 1) * period) : until;
+}
 
 int64_t worldFirstByteMicros() {
   int64_t first = world.received.empty() ? kNever : world.received.front().atMicros;
