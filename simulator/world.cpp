@@ -72,6 +72,41 @@ int64_t channelSteadyUntil(GloveChannel channel) {
   return moving ? now + 1 : next.atMicros;
 }
 
+// Works a channel's reading out for now: its value (a bend rounded to the glove's
+// whole steps) and until when it holds.
+void readChannel(int channel, ChannelReading& reading) {
+  const float value = channelValue(static_cast<GloveChannel>(channel));
+  reading.value = channel >= kFirstBendChannel ? static_cast<float>(std::lround(value)) : value;
+  reading.steadyUntil = channelSteadyUntil(static_cast<GloveChannel>(channel));
+}
+
+// Draws the noise of a glove sample for every channel.
+void drawNoise(int64_t sample) {
+  world.noiseSample = sample;
+  for (int channel = 0; channel < kGloveChannels; ++channel)
+    world.noise[channel] =
+        jitter(sample, channel, channel < kFirstBendChannel ? world.noiseAmount : world.bendNoiseAmount);
+}
+
+// Writes a channel's field of the record: its reading plus its noise; true when the
+// field changed, bit for bit.
+bool setField(GloveRecord& record, int channel, const ChannelReading& reading, int noise) {
+  if (channel < kFirstBendChannel) {
+    float* const positionAndAngles[] = {&record.x, &record.y, &record.z, &record.orient[0], &record.orient[1],
+                                        &record.orient[2]};
+    const float value = reading.value + static_cast<float>(noise);
+    const bool changed = std::memcmp(&value, positionAndAngles[channel], sizeof value) != 0;
+    *positionAndAngles[channel] = value;
+    return changed;
+  }
+  const long bend = static_cast<long>(reading.value) + noise;
+  const auto value = static_cast<uint8_t>(std::clamp(bend, 0L, 255L));
+  uint8_t& field = record.bend[channel - kFirstBendChannel];
+  const bool changed = value != field;
+  field = value;
+  return changed;
+}
+
 void answerOnCue();
 
 void applyEvent(const Event& event) {
@@ -89,6 +124,10 @@ void applyEvent(const Event& event) {
       world.noiseAmount = event.amount;
       world.bendNoiseAmount = event.bendAmount;
       world.gloveFreshUntil = 0;
+      // Every field is written again, with the new noise or none.
+      world.noiseSample = -1;
+      std::fill(std::begin(world.noise), std::end(world.noise), 0);
+      for (ChannelReading& reading : world.channelReadings) reading.steadyUntil = 0;
       break;
     case EventKind::kAnswer:
       answerOnCue();
@@ -198,34 +237,28 @@ bool worldRefreshGlove() {
     world.gloveRefreshTick = world.nowMicros / period;
   }
   if (world.nowMicros < world.gloveFreshUntil) return false;
+  // The record is brought up to date field by field: a field is written again only
+  // when its channel may have moved or a new sample's noise has been drawn.
   const int64_t sample = world.nowMicros / noisePeriodMicros();
-  GloveRecord record = {};
-  float* positionAndAngles[] = {&record.x, &record.y, &record.z, &record.orient[0], &record.orient[1],
-                                &record.orient[2]};
-  for (int channel = kGloveX; channel <= kGloveOrient3; ++channel)
-    *positionAndAngles[channel] = channelValue(static_cast<GloveChannel>(channel)) +
-                                  static_cast<float>(jitter(sample, channel, world.noiseAmount));
-  for (int finger = 0; finger < 5; ++finger) {
-    const int channel = kFirstBendChannel + finger;
-    const long bend = std::lround(channelValue(static_cast<GloveChannel>(channel))) +
-                      jitter(sample, channel, world.bendNoiseAmount);
-    record.bend[finger] = static_cast<uint8_t>(std::clamp(bend, 0L, 255L));
-  }
-  for (int button = 0; button < 4; ++button) record.buttons[button] = world.buttons[button];
-
-  // Noise holds until the next sample; otherwise the record holds until a channel changes.
   const bool noisy = world.noiseAmount > 0 || world.bendNoiseAmount > 0;
+  const bool newNoise = noisy && sample != world.noiseSample;
+  if (newNoise) drawNoise(sample);
+  GloveRecord& record = world.record;
+  bool changed = false;
+  // Noise holds until the next sample; otherwise the record holds until a channel changes.
   int64_t steadyUntil = noisy ? (sample + 1) * noisePeriodMicros() : kNever;
-  for (int channel = 0; channel < kGloveChannels; ++channel)
-    steadyUntil = std::min(steadyUntil, channelSteadyUntil(static_cast<GloveChannel>(channel)));
+  for (int channel = 0; channel < kGloveChannels; ++channel) {
+    ChannelReading& reading = world.channelReadings[channel];
+    const bool moved = world.nowMicros >= reading.steadyUntil;
+    if (moved) readChannel(channel, reading);
+    if (moved || newNoise) changed |= setField(record, channel, reading, world.noise[channel]);
+    steadyUntil = std::min(steadyUntil, reading.steadyUntil);
+  }
+  for (int button = 0; button < 4; ++button) {
+    changed |= record.buttons[button] != world.buttons[button];
+    record.buttons[button] = world.buttons[button];
+  }
   world.gloveFreshUntil = steadyUntil;
-
-  GloveRecord& current = world.record;
-  const auto same = [](const auto& a, const auto& b) { return std::memcmp(&a, &b, sizeof a) == 0; };
-  const bool changed = !(same(record.x, current.x) && same(record.y, current.y) && same(record.z, current.z) &&
-                         same(record.orient, current.orient) && same(record.bend, current.bend) &&
-                         same(record.buttons, current.buttons));
-  current = record;
   return changed;
 }
 

@@ -54,6 +54,13 @@ struct PlatformCalls {
   int64_t gloveRecordReads = 0;
 };
 
+// A glove channel's value without noise, as the record carries it (a bend rounded to
+// a whole step), and the first moment it may read otherwise.
+struct ChannelReading {
+  float value = 0;
+  int64_t steadyUntil = 0;  // 0: never read
+};
+
 // A byte on its way, available once the virtual clock reaches atMicros.
 struct LineByte {
   int64_t atMicros;
@@ -75,6 +82,9 @@ struct World {
   int noiseAmount = 0;
   int bendNoiseAmount = 0;
   uint64_t noiseKey = 0;  // the seed's key to the noise of every glove sample
+  int64_t noiseSample = -1;        // the glove sample noise[] was drawn for; -1: none
+  int noise[kGloveChannels] = {};  // that sample's jitter, channel by channel
+  ChannelReading channelReadings[kGloveChannels];
   bool gloveOpen = false;          // initialised with a glove found, not closed since
   bool mouseEmulationOn = false;   // device 0 drives the mouse pointer
   int64_t gloveFreshUntil = 0;  // refreshes before then would give the record as it is
