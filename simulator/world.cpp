@@ -262,6 +262,11 @@ bool worldRefreshGlove() {
   return changed;
 }
 
+void worldGloveReadsSkipped(int64_t lastReadMicros) {
+  if (const int64_t period = world.scenario->gloveRefreshMicros; period > 0)
+    world.gloveRefreshTick = lastReadMicros / period;
+}
+
 uint32_t worldClockMillis(int64_t atMicros) {
   return static_cast<uint32_t>(world.scenario->clockStartMs + static_cast<uint64_t>(atMicros / 1000));
 }

@@ -136,6 +136,10 @@ void worldAdvanceTo(int64_t atMicros);
 // period, or kGloveSampleMicros when there is none); true when any field changed.
 bool worldRefreshGlove();
 
+// Glove reads have been skipped up to the one that ended at lastReadMicros: each gave
+// the record as it is, but a read in a new refresh period made that period's refresh.
+void worldGloveReadsSkipped(int64_t lastReadMicros);
+
 // The millisecond clock's reading at a moment.
 uint32_t worldClockMillis(int64_t atMicros);
 
