@@ -61,7 +61,7 @@ std::vector<int> bendReadings(const std::string& script, int polls) {
 TEST(SeedTest, ChoosesTheNoiseAndRepeatsIt) {
   const std::string noisy = "noise 0 20\nbends 100 100 100 100 100\nwait 1000\n";
   const std::vector<int> usual = bendReadings(noisy, 50);
-  EXPECT_EQ(bendReadings("seed 0\n" + noisy, 50), usual);  // seed 0 is the noise every run has had
+  EXPECT_EQ(bendReadings("seed 0\n" + noisy, 50), usual);  // seed 0 is the noise of a run that names none
   EXPECT_EQ(bendReadings("seed 7\n" + noisy, 50), bendReadings("seed 7\n" + noisy, 50));
   EXPECT_NE(bendReadings("seed 7\n" + noisy, 50), usual);
   EXPECT_NE(bendReadings("seed 7\n" + noisy, 50), bendReadings("seed 8\n" + noisy, 50));
