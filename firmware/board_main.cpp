@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
   std::vector<ContactMask> touching;
   std::string pending;
   bool quit = false;
-  boardStartPace(board);
+  avrBoardStartPace(board.chip);
   while (!quit && !stopRequested) {
     pollfd input{STDIN_FILENO, POLLIN, 0};
     if (poll(&input, 1, 0) > 0) {
@@ -112,11 +112,11 @@ int main(int argc, char** argv) {
         pending.clear();
       }
     }
-    if (!boardPtyStep(board, pty)) {
+    if (!boardPtyStep(board.chip, pty)) {
       std::fprintf(stderr, "signglove-board: the emulated chip stopped\n");
       break;
     }
-    if (paced) boardKeepPace(board);
+    if (paced) avrBoardKeepPace(board.chip);
   }
   if (!link.empty()) unlink(link.c_str());
   boardPtyClose(pty);

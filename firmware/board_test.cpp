@@ -29,18 +29,18 @@ class BoardTest : public testing::Test {
   void SetUp() override {
     std::string error;
     ASSERT_TRUE(boardLoad(board, SIGNGLOVE_FIRMWARE_ELF, error)) << error;
-    ASSERT_TRUE(boardRunFor(board, kStartUpMicros));
+    ASSERT_TRUE(avrBoardRunFor(board.chip, kStartUpMicros));
   }
 
   // Sends a byte and collects what comes back: a whole reply (its terminator and
   // checksum are in), or whatever arrived within the wait.
   Bytes exchange(uint8_t byte, int64_t waitMicros = kReplyWaitMicros) {
-    boardSendByte(board, byte);
+    avrBoardSendByte(board.chip, byte);
     Bytes reply;
-    const int64_t until = boardMicros(board) + waitMicros;
-    while (boardMicros(board) < until && !replyComplete(reply)) {
-      EXPECT_TRUE(boardRunFor(board, kStepMicros)) << "the emulated chip stopped";
-      for (BoardByte taken; boardTakeByte(board, taken);) reply.push_back(taken.byte);
+    const int64_t until = avrBoardMicros(board.chip) + waitMicros;
+    while (avrBoardMicros(board.chip) < until && !replyComplete(reply)) {
+      EXPECT_TRUE(avrBoardRunFor(board.chip, kStepMicros)) << "the emulated chip stopped";
+      for (BoardByte taken; avrBoardTakeByte(board.chip, taken);) reply.push_back(taken.byte);
     }
     return reply;
   }
@@ -118,21 +118,21 @@ TEST_F(BoardTest, IgnoresEveryByteButTheRequest) {
   boardSetTouching(board, {0x0018});
   for (int byte = 0; byte < 256; ++byte) {
     if (byte == kRequest) continue;
-    boardSendByte(board, static_cast<uint8_t>(byte));
+    avrBoardSendByte(board.chip, static_cast<uint8_t>(byte));
   }
-  ASSERT_TRUE(boardRunFor(board, 400000));  // 255 bytes on the line, then quiet
+  ASSERT_TRUE(avrBoardRunFor(board.chip, 400000));  // 255 bytes on the line, then quiet
   BoardByte taken;
-  EXPECT_FALSE(boardTakeByte(board, taken)) << "answered a byte that is not a request";
+  EXPECT_FALSE(avrBoardTakeByte(board.chip, taken)) << "answered a byte that is not a request";
   EXPECT_EQ(exchange(kRequest), expectedReply({0x0018}));
 }
 
 TEST_F(BoardTest, AnswersEachOfTwoRequestsInARow) {
   boardSetTouching(board, {0x0300, 0x0018});
-  boardSendByte(board, kRequest);
-  boardSendByte(board, kRequest);
-  ASSERT_TRUE(boardRunFor(board, 50000));
+  avrBoardSendByte(board.chip, kRequest);
+  avrBoardSendByte(board.chip, kRequest);
+  ASSERT_TRUE(avrBoardRunFor(board.chip, 50000));
   Bytes replies;
-  for (BoardByte taken; boardTakeByte(board, taken);) replies.push_back(taken.byte);
+  for (BoardByte taken; avrBoardTakeByte(board.chip, taken);) replies.push_back(taken.byte);
   Bytes expected = expectedReply({0x0018, 0x0300});
   expected.insert(expected.end(), expected.begin(), expected.end());
   EXPECT_EQ(replies, expected);
@@ -162,7 +162,9 @@ TEST_F(BoardTest, LeavesOutPadsShortedToGround) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    board.grounded = c.grounded;
+    PadCircuit circuit;
+    circuit.shortedToGround = c.grounded;
+    boardSetCircuit(board, circuit);
     boardSetTouching(board, c.touching);
     EXPECT_EQ(exchange(kRequest), expectedReply(c.reported));
   }
@@ -172,9 +174,9 @@ TEST_F(BoardTest, ReplyEndsWellWithinTheHostsDeadline) {
   // The host gives a reply 500 ms from its request; six groups, the longest reply,
   // must come whole in a small part of that.
   boardSetTouching(board, {0x0003, 0x000C, 0x0030, 0x0300, 0x0C00, 0x3000});
-  const int64_t sent = boardMicros(board);
+  const int64_t sent = avrBoardMicros(board.chip);
   ASSERT_EQ(exchange(kRequest).size(), 18u);
-  EXPECT_LT(boardMicros(board) - sent, 50000);
+  EXPECT_LT(avrBoardMicros(board.chip) - sent, 50000);
 }
 
 TEST(PadPinTest, EachPadSitsOnTheDocumentedPin) {
