@@ -34,7 +34,7 @@ int bitOf(int pad) { return kHandFirstPins[handOf(pad)] + pad % kPadsPerHand; }
 // register does not hold them already (the chip's own port writes set its output
 // pins' lines to their output levels). Inputs also default to them, so that a port
 // write never flashes a pulled-up level onto a pad held low.
-void deliverLevels(Board& board) {
+void deliverLevels(Board& board, bool always = false) {
   avr_t* avr = board.chip.avr;
   board.pads.levelsChanged = false;
   uint8_t levels[2] = {};
@@ -46,7 +46,7 @@ void deliverLevels(Board& board) {
     if (reads != board.pads.levels[pad]) avr_raise_irq(board.pinLines[pad], board.pads.levels[pad]);
   }
   for (int hand = 0; hand < 2; ++hand) {
-    if (levels[hand] == board.externalLevels[hand]) continue;
+    if (levels[hand] == board.externalLevels[hand] && !always) continue;
     board.externalLevels[hand] = levels[hand];
     avr_ioport_external_t external{};
     external.name = static_cast<unsigned>(kHandPorts[hand]) & 0x7F;
@@ -65,6 +65,7 @@ void followPads(void* wiring) {
     board.pads.cycle = avr->cycle;
     return;
   }
+  const bool written = board.pinRegistersWritten;
   board.pinRegistersWritten = false;
   board.stepsSinceLook = 0;
   uint8_t directions[2];
@@ -99,7 +100,8 @@ void followPads(void* wiring) {
     }
     padModelDrive(board.pads, drives);
   }
-  if (changed || board.pads.levelsChanged) deliverLevels(board);
+  // A port write has the chip set its pin lines again, even one that changes nothing.
+  if (written || changed || board.pads.levelsChanged) deliverLevels(board, written);
 }
 
 // Reading a pad port's PIN register gives its pins' levels, as the pin lines set them,
@@ -153,6 +155,7 @@ bool boardLoad(Board& board, const std::string& elfPath, std::string& error, con
   padModelStart(board.pads, kBoardClockHz);
   board.chip.followPins = followPads;
   board.chip.wiring = &board;
+  deliverLevels(board, true);
   return true;
 }
 

@@ -29,7 +29,7 @@ struct PadCircuit {
   double lowBelowVolts = 2.2;     // an input falls to low below this...
   double highAboveVolts = 2.5;    // ...and rises to high above this: a typical chip; every
                                   // chip switches between 1.5 and 3.0 V (0.3 and 0.6 Vcc)
-  double leakageOhms = 100e6;     // each pad to ground: insulation and the pin's own leakage
+  double leakageOhms = 5e6;       // each pad to ground: 1 uA at most from the pin, its ESD diode, the lead
   double padFarads = 470e-12;     // each pad and its lead to ground: a few hundred pF to 1 nF
   double contactOhms = 100;       // between two touching pads
   double seriesOhms = 0;          // between a pin and its pad; 0 when wired straight
@@ -43,9 +43,11 @@ struct PadCircuit {
   double shortOhms = 1;
 };
 
-// Above this, for longer than kPinShortSeconds, a pin is being driven against a short.
+// Above this, for longer than kPinShortSeconds, a pin is being driven against a short:
+// charging the largest load a pin meets (twelve touching pads of 1 nF through 25 Ohm)
+// keeps it over its maximum for 0.5 us.
 constexpr double kPinAbsoluteMaxAmps = 0.040;
-constexpr double kPinShortSeconds = 1e-6;
+constexpr double kPinShortSeconds = 1.5e-6;
 
 struct PinFault {
   int pad;          // in the order of the pins

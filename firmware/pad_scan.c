@@ -38,9 +38,9 @@
 #define PAD_CONFIRM_GAP_US 500
 #endif
 
-/* A pad driven low is looked at this many cycles later: time enough for the pads it
- * touches, up to all twelve at 1 nF, to pull its pin below the input threshold no
- * more, short enough that a pad shorted to the supply is let go within a microsecond.
+/* A pad driven low is looked at this many cycles later: time enough for its pin to
+ * fall below the input threshold however much it touches (twelve pads of 1 nF take
+ * 0.4 us), and short enough that a pad shorted to the supply is let go within 1.1 us.
  * Such a pad is then left alone for STUCK_HIGH_RETRY_SCANS scans, and tried again in
  * case the short has gone. */
 #define STUCK_HIGH_CHECK_CYCLES 8
@@ -87,12 +87,14 @@ static uint16_t padsReadingLow(void) {
  * pad is an input with its pull-up meanwhile, and so is this one afterwards. */
 static uint16_t probePad(uint8_t pad, uint16_t leftOut) {
   const PadPort port = padPort(pad);
+  volatile uint8_t* const direction = &PAD_DDR(port);
+  const uint8_t asInput = *direction; /* ready, so that letting go takes one store */
   PAD_PORT(port) &= (uint8_t)~port.bit; /* pull-up off: floating for an instant */
-  PAD_DDR(port) |= port.bit;            /* driven low */
+  *direction = (uint8_t)(asInput | port.bit); /* driven low */
 #if PAD_GUARD_SHORTS
   __builtin_avr_delay_cycles(STUCK_HIGH_CHECK_CYCLES);
   if (*port.pin & port.bit) {
-    PAD_DDR(port) &= (uint8_t)~port.bit;
+    *direction = asInput;
     PAD_PORT(port) |= port.bit;
     stuckHigh |= kPadMasks[pad];
     return 0;
@@ -105,9 +107,9 @@ static uint16_t probePad(uint8_t pad, uint16_t leftOut) {
 #if PAD_RECHARGE_US > 0
   PAD_PORT(port) |= port.bit; /* driven high */
   _delay_us(PAD_RECHARGE_US);
-  PAD_DDR(port) &= (uint8_t)~port.bit;
+  *direction = asInput;
 #else
-  PAD_DDR(port) &= (uint8_t)~port.bit;
+  *direction = asInput;
   PAD_PORT(port) |= port.bit;
 #endif
   return follows;
@@ -127,13 +129,16 @@ static uint8_t insertGroup(uint16_t groups[MAX_PAD_GROUPS], uint8_t count, uint1
 
 /* follows[p] holds the pads that read low while pad p was driven low. Touching is
  * symmetric and transitive, so a group is everything reachable either way. Pads in
- * leftOut belong to no group. */
+ * leftOut are in no follows, and belong to no group. */
 static uint8_t mergeGroups(const uint16_t follows[PAD_COUNT], uint16_t leftOut, uint16_t groups[MAX_PAD_GROUPS]) {
   const uint16_t* const bits = kPadMasks;
+  uint16_t followed = 0;  // pads some pad pulled low
+  for (uint8_t pad = 0; pad < PAD_COUNT; ++pad) followed |= follows[pad];
   uint16_t unassigned = ALL_PADS & (uint16_t)~leftOut;
   uint8_t count = 0;
   for (uint8_t pad = 0; pad < PAD_COUNT; ++pad) {
     if (!(unassigned & bits[pad])) continue;
+    if (!follows[pad] && !(followed & bits[pad])) continue;  // a pad alone touches nothing
     uint16_t group = bits[pad] | follows[pad];
     uint16_t before;
     do {
@@ -141,9 +146,8 @@ static uint8_t mergeGroups(const uint16_t follows[PAD_COUNT], uint16_t leftOut, 
       for (uint8_t other = 0; other < PAD_COUNT; ++other)
         if ((group & bits[other]) || (follows[other] & group)) group |= follows[other] | bits[other];
     } while (group != before);
-    group &= (uint16_t)~leftOut;
     unassigned &= (uint16_t)~group;
-    if (group != bits[pad]) count = insertGroup(groups, count, group);  // a pad alone touches nothing
+    count = insertGroup(groups, count, group);
   }
   return count;
 }
