@@ -34,8 +34,10 @@ line:
                  (LP LR LM LI LT LPm RPm RT RI RM RR RP)
   untouch        no pads touch
   quit           end the program (so does end of input, or a signal)
---measure prints the scan time for a few touch patterns, the length of each reply
-on the line and the emulator's speed against the wall clock, unpaced.
+--measure prints, unpaced, the scan time for a few touch patterns and each reply's
+time on the line, the replies to a burst of requests, the contact and skin
+resistances that read right at every corner of the pads' circuit, and the
+emulator's speed against the wall clock.
 )";
 
 volatile std::sig_atomic_t stopRequested = 0;
