@@ -14,7 +14,6 @@
 namespace {
 
 constexpr uint8_t kRequest = 0x53;
-constexpr int64_t kStartUpMicros = 1000;
 constexpr uint64_t kHostFrameCycles = 16667;  // 10 bits at 9600 baud
 constexpr uint64_t kChipFrameCycles = 16640;  // 10 bits at UBRR 103: 16 x 104 cycles a bit
 
@@ -22,8 +21,7 @@ class AvrSerialTest : public testing::Test {
  protected:
   void SetUp() override {
     std::string error;
-    ASSERT_TRUE(boardLoad(board, SIGNGLOVE_FIRMWARE_ELF, error)) << error;
-    ASSERT_TRUE(avrBoardRunFor(board.chip, kStartUpMicros));
+    ASSERT_TRUE(boardStart(board, SIGNGLOVE_FIRMWARE_ELF, error)) << error;
     boardSetTouching(board, {0x0018});
   }
 

@@ -10,6 +10,7 @@ extern "C" {
 namespace {
 
 constexpr const char* kBoardChip = "atmega328p";
+constexpr int64_t kStartUpMicros = 1000;  // the firmware sets its pins and UART up well within this
 
 // ATmega328P data-space addresses: each port's PIN, DDR and PORT registers follow one
 // another from these; the pull-up disable bit of MCUCR.
@@ -157,6 +158,13 @@ bool boardLoad(Board& board, const std::string& elfPath, std::string& error, con
   board.chip.wiring = &board;
   deliverLevels(board, true);
   return true;
+}
+
+bool boardStart(Board& board, const std::string& elfPath, std::string& error, const PadCircuit& circuit) {
+  if (!boardLoad(board, elfPath, error, circuit)) return false;
+  if (avrBoardRunFor(board.chip, kStartUpMicros)) return true;
+  error = "the emulated chip stopped while starting";
+  return false;
 }
 
 void boardSetTouching(Board& board, const std::vector<ContactMask>& groups) {

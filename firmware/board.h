@@ -54,6 +54,10 @@ struct Board {
 // circuit says, and resets it. On failure returns false with the reason in error.
 bool boardLoad(Board& board, const std::string& elfPath, std::string& error, const PadCircuit& circuit = {});
 
+// Loads the firmware as boardLoad does and runs it for the millisecond in which it sets
+// itself up (a byte sent before then is lost, as on a real board).
+bool boardStart(Board& board, const std::string& elfPath, std::string& error, const PadCircuit& circuit = {});
+
 // From now on these groups of pads touch; groups that share a pad are one group.
 void boardSetTouching(Board& board, const std::vector<ContactMask>& groups);
 

@@ -9,7 +9,6 @@
 namespace {
 
 constexpr uint8_t kRequest = 0x53;
-constexpr int64_t kStartUpMicros = 1000;
 constexpr int64_t kStepMicros = 100;
 constexpr double kBisectionRatio = 1.03;  // ranges to within 3 %
 
@@ -114,8 +113,7 @@ std::string boardCheck(const std::string& firmwarePath, const PadCircuit& circui
                        const std::vector<TouchPattern>& patterns) {
   Board board;
   std::string error;
-  if (!boardLoad(board, firmwarePath, error, circuit)) return error;
-  if (!avrBoardRunFor(board.chip, kStartUpMicros)) return "the emulated chip stopped";
+  if (!boardStart(board, firmwarePath, error, circuit)) return error;
   for (const TouchPattern& groups : patterns) {
     boardSetTouching(board, groups);
     if (boardExchange(board, kRequest) != expectedReply(groups)) return "a wrong reply with " + describe(circuit, groups);

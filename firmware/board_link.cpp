@@ -6,17 +6,12 @@
 
 namespace {
 
-constexpr int64_t kStartUpMicros = 1000;  // the firmware sets its UART up well within this
 constexpr uint64_t kCyclesPerMicro = kBoardClockHz / 1000000;
 
 }  // namespace
 
 bool boardLinkStart(BoardLink& link, const std::string& firmwarePath, std::string& error) {
-  if (!boardLoad(link.board, firmwarePath, error)) return false;
-  if (!avrBoardRunFor(link.board.chip, kStartUpMicros)) {
-    error = "the emulated chip stopped while starting";
-    return false;
-  }
+  if (!boardStart(link.board, firmwarePath, error)) return false;
   link.startCycle = avrBoardCycle(link.board.chip);
   return true;
 }

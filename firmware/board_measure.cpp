@@ -11,7 +11,6 @@
 namespace {
 
 constexpr uint8_t kRequest = 0x53;
-constexpr int64_t kStartUpMicros = 1000;
 constexpr int kBurstRequests = 11;
 constexpr int64_t kBurstWaitMicros = 300000;  // far longer than eleven replies take
 constexpr int kSpeedRequests = 1000;
@@ -37,8 +36,8 @@ constexpr Wiring kWirings[] = {
 
 bool startBoard(Board& board, const std::string& firmwarePath) {
   std::string error;
-  if (!boardLoad(board, firmwarePath, error) || !avrBoardRunFor(board.chip, kStartUpMicros)) {
-    std::fprintf(stderr, "signglove-board: %s\n", error.empty() ? "the emulated chip stopped" : error.c_str());
+  if (!boardStart(board, firmwarePath, error)) {
+    std::fprintf(stderr, "signglove-board: %s\n", error.c_str());
     return false;
   }
   return true;

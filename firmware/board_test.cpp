@@ -24,7 +24,6 @@ using Bytes = std::vector<uint8_t>;
 using Groups = std::vector<ContactMask>;
 
 constexpr uint8_t kRequest = 0x53;
-constexpr int64_t kStartUpMicros = 1000;
 // Under the sanitizers a reply costs some ten times as much: fewer states there.
 #if defined(__SANITIZE_ADDRESS__)
 constexpr int kDifferentialStates = 500;
@@ -39,8 +38,7 @@ class BoardTest : public testing::Test {
  protected:
   void SetUp() override {
     std::string error;
-    ASSERT_TRUE(boardLoad(board, kFirmware, error)) << error;
-    ASSERT_TRUE(avrBoardRunFor(board.chip, kStartUpMicros));
+    ASSERT_TRUE(boardStart(board, kFirmware, error)) << error;
   }
 
   Bytes exchange(uint8_t byte) { return boardExchange(board, byte); }
@@ -223,8 +221,7 @@ std::string shortsProblem(const std::string& firmware) {
         circuit.shortedToSupply = c.toSupply;
         Board board;
         std::string error;
-        if (!boardLoad(board, firmware, error, circuit)) return error;
-        avrBoardRunFor(board.chip, kStartUpMicros);
+        if (!boardStart(board, firmware, error, circuit)) return error;
         boardSetTouching(board, c.touching);
         const std::string where = std::string(c.name) + ", series " + std::to_string(seriesOhms) + " Ohm, contact " +
                                   std::to_string(contactOhms) + " Ohm";
@@ -241,8 +238,7 @@ std::string flickerProblem(const std::string& firmware) {
   constexpr int64_t kFlickerMicros = 150;
   Board board;
   std::string error;
-  if (!boardLoad(board, firmware, error)) return error;
-  avrBoardRunFor(board.chip, kStartUpMicros);
+  if (!boardStart(board, firmware, error)) return error;
   // From the request's frame (1.04 ms) through both scans, in steps shorter than it.
   for (int64_t offset = 1000; offset <= 3000; offset += 100) {
     avrBoardSendByte(board.chip, kRequest);
