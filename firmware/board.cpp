@@ -35,7 +35,7 @@ int bitOf(int pad) { return kHandFirstPins[handOf(pad)] + pad % kPadsPerHand; }
 // register does not hold them already (the chip's own port writes set its output
 // pins' lines to their output levels). Inputs also default to them, so that a port
 // write never flashes a pulled-up level onto a pad held low.
-void deliverLevels(Board& board, bool always = false) {
+void deliverLevels(Board& board, bool setDefaults = false) {
   avr_t* avr = board.chip.avr;
   board.pads.levelsChanged = false;
   uint8_t levels[2] = {};
@@ -47,7 +47,7 @@ void deliverLevels(Board& board, bool always = false) {
     if (reads != board.pads.levels[pad]) avr_raise_irq(board.pinLines[pad], board.pads.levels[pad]);
   }
   for (int hand = 0; hand < 2; ++hand) {
-    if (levels[hand] == board.externalLevels[hand] && !always) continue;
+    if (levels[hand] == board.externalLevels[hand] && !setDefaults) continue;
     board.externalLevels[hand] = levels[hand];
     avr_ioport_external_t external{};
     external.name = static_cast<unsigned>(kHandPorts[hand]) & 0x7F;
@@ -80,10 +80,6 @@ void followPads(void* wiring) {
   const bool changed = directions[0] != board.directions[0] || directions[1] != board.directions[1] ||
                        outputs[0] != board.outputs[0] || outputs[1] != board.outputs[1] ||
                        pullUpsOff != board.pullUpsOff;
-  if (!changed && padModelStill(board.pads)) {
-    board.pads.cycle = avr->cycle;
-    return;
-  }
   padModelAdvance(board.pads, avr->cycle);
   if (changed) {
     for (int hand = 0; hand < 2; ++hand) {
@@ -102,7 +98,7 @@ void followPads(void* wiring) {
     padModelDrive(board.pads, drives);
   }
   // A port write has the chip set its pin lines again, even one that changes nothing.
-  if (written || changed || board.pads.levelsChanged) deliverLevels(board, written);
+  if (written || changed || board.pads.levelsChanged) deliverLevels(board);
 }
 
 // Reading a pad port's PIN register gives its pins' levels, as the pin lines set them,
