@@ -16,6 +16,7 @@
 
 extern "C" {
 #include <sim_avr.h>
+#include <sim_io.h>
 }
 
 namespace {
@@ -151,6 +152,20 @@ TEST_F(BoardTest, StartsWithTheWatchdogOnTheResetCauseClearedAndNoPinFloating) {
   EXPECT_EQ(data[kDdrb], 0);
   EXPECT_EQ(data[kPortb] & 0x3F, 0x3F) << "port B's free pins float";
   EXPECT_TRUE(data[kPortd] & 0x01) << "the receive line floats";
+}
+
+TEST_F(BoardTest, TheWatchdogNeverBitesWhileTheFirmwareWaitsOrAnswers) {
+  // The firmware writes MCUSR once as it starts: again would mean it was reset.
+  constexpr uint16_t kMcusr = 0x54;
+  int starts = 0;
+  avr_irq_register_notify(
+      avr_iomem_getirq(board.chip.avr, kMcusr, nullptr, AVR_IOMEM_IRQ_ALL),
+      [](avr_irq_t*, uint32_t, void* count) { ++*static_cast<int*>(count); }, &starts);
+  ASSERT_TRUE(avrBoardRunFor(board.chip, 600000));  // more than twice the watchdog's time
+  const Groups sixPairs = {0x0003, 0x000C, 0x0030, 0x0300, 0x0C00, 0x3000};
+  boardSetTouching(board, sixPairs);
+  for (int request = 0; request < 20; ++request) ASSERT_EQ(exchange(kRequest), expectedReply(sixPairs));
+  EXPECT_EQ(starts, 0);
 }
 
 TEST_F(BoardTest, AScanPutsRightAPadPinThatWasDisturbed) {
