@@ -66,7 +66,7 @@ bool printScanTimes(const std::string& firmwarePath) {
     }
     const double frame = static_cast<double>(replied[1].startCycle - replied[0].startCycle);
     const double scan = static_cast<double>(replied.front().startCycle - board.firstPadReadCycle);
-    std::printf("%-16s %12.0f %9.3f %12.2f %12.2f ms (%zu bytes of %.0f cycles)\n", pattern.name, scan,
+    std::printf("%-16s %12.0f %9.3f %12.2f %12.2f ms (%zu bytes, %.0f cycles apart)\n", pattern.name, scan,
                 scan / kCyclesPerMicro / 1000, scan / frame,
                 static_cast<double>(replied.back().atCycle - sent) / kCyclesPerMicro / 1000, replied.size(), frame);
   }
