@@ -212,7 +212,9 @@ std::string wiringProblem(const std::string& firmware) {
 
 // Pads shorted to ground or to the supply, and pads touching a grounded one, are in
 // no group, and no pin is driven against a short: pads straight on their pins or
-// behind series resistors, through good and poor contacts.
+// behind series resistors, through good and poor contacts. (Straight on its pin, a pad
+// touching one shorted to the supply through 40 to 100 Ohm reads low when driven, and
+// is driven against the short: no digital pin can tell; a series resistor limits it.)
 std::string shortsProblem(const std::string& firmware) {
   struct Case {
     const char* name;
