@@ -6,18 +6,13 @@
 
 namespace {
 
-constexpr int64_t kStartUpMicros = 1000;  // the firmware sets its UART up well within this
 constexpr uint64_t kCyclesPerMicro = kBoardClockHz / 1000000;
 
 }  // namespace
 
 bool boardLinkStart(BoardLink& link, const std::string& firmwarePath, std::string& error) {
-  if (!boardLoad(link.board, firmwarePath, error)) return false;
-  if (!boardRunFor(link.board, kStartUpMicros)) {
-    error = "the emulated chip stopped while starting";
-    return false;
-  }
-  link.startCycle = boardCycle(link.board);
+  if (!boardStart(link.board, firmwarePath, error)) return false;
+  link.startCycle = avrBoardCycle(link.board.chip);
   return true;
 }
 
@@ -25,21 +20,21 @@ void boardLinkFromHost(BoardLink& link, ContactController& controller, const uin
                        std::vector<uint8_t>& toHost) {
   for (size_t index = 0; index < count; ++index) {
     if (!controllerLineFromHost(link.line, controller, bytes[index], toHost)) continue;
-    if (bytes[index] == kRequestByte) link.requestCycles.push_back(boardCycle(link.board));
-    boardSendByte(link.board, bytes[index]);
+    if (bytes[index] == kRequestByte) link.requestCycles.push_back(avrBoardCycle(link.board.chip));
+    avrBoardSendByte(link.board.chip, bytes[index]);
   }
 }
 
 bool boardLinkRunTo(BoardLink& link, const ContactController& controller, int64_t micros,
                     std::vector<uint8_t>& toHost, bool& stopped) {
   stopped = false;
-  if (link.board.touching != controller.touching) boardSetTouching(link.board, controller.touching);
-  if (!boardRunUntil(link.board, link.startCycle + static_cast<uint64_t>(micros) * kCyclesPerMicro)) {
+  if (link.board.pads.touching != controller.touching) boardSetTouching(link.board, controller.touching);
+  if (!avrBoardRunUntil(link.board.chip, link.startCycle + static_cast<uint64_t>(micros) * kCyclesPerMicro)) {
     stopped = true;
     return false;
   }
   bool replyEnded = false;
-  for (BoardByte taken; boardTakeByte(link.board, taken);) {
+  for (BoardByte taken; avrBoardTakeByte(link.board.chip, taken);) {
     if (controllerLineFromController(link.line, taken.byte, toHost)) {
       replyEnded = true;
       if (!link.requestCycles.empty()) {

@@ -34,8 +34,10 @@ line:
                  (LP LR LM LI LT LPm RPm RT RI RM RR RP)
   untouch        no pads touch
   quit           end the program (so does end of input, or a signal)
---measure prints the scan time for a few touch patterns, the length of each reply
-on the line and the emulator's speed against the wall clock, unpaced.
+--measure prints, unpaced, the scan time for a few touch patterns and each reply's
+time on the line, the replies to a burst of requests, the contact and skin
+resistances that read right at every corner of the pads' circuit, and the
+emulator's speed against the wall clock.
 )";
 
 volatile std::sig_atomic_t stopRequested = 0;
@@ -92,7 +94,7 @@ int main(int argc, char** argv) {
   std::vector<ContactMask> touching;
   std::string pending;
   bool quit = false;
-  boardStartPace(board);
+  avrBoardStartPace(board.chip);
   while (!quit && !stopRequested) {
     pollfd input{STDIN_FILENO, POLLIN, 0};
     if (poll(&input, 1, 0) > 0) {
@@ -112,11 +114,11 @@ int main(int argc, char** argv) {
         pending.clear();
       }
     }
-    if (!boardPtyStep(board, pty)) {
+    if (!boardPtyStep(board.chip, pty)) {
       std::fprintf(stderr, "signglove-board: the emulated chip stopped\n");
       break;
     }
-    if (paced) boardKeepPace(board);
+    if (paced) avrBoardKeepPace(board.chip);
   }
   if (!link.empty()) unlink(link.c_str());
   boardPtyClose(pty);

@@ -3,6 +3,7 @@
 #include <string>
 
 // Figures of the firmware on the emulated board, printed on standard output: the scan
-// time in cycles for several touch patterns, each reply's length on the line, and how
-// fast the emulator runs against the wall clock. Returns an exit status.
+// time for several touch patterns and each reply's time on the line, the replies to a
+// burst of requests, the resistance ranges that read right, and how fast the emulator
+// runs against the wall clock. Returns an exit status.
 int boardMeasure(const std::string& firmwarePath);

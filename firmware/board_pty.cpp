@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "firmware/board.h"
+#include "firmware/avr_board.h"
 
 namespace {
 
@@ -47,14 +47,14 @@ void boardPtyClose(BoardPty& pty) {
   pty.slave = pty.master = -1;
 }
 
-bool boardPtyStep(Board& board, BoardPty& pty) {
+bool boardPtyStep(AvrBoard& board, BoardPty& pty) {
   for (int slice = 0; slice < 4; ++slice) {
     unsigned char incoming[kReadChunk];
     const ssize_t count = read(pty.master, incoming, sizeof incoming);
-    for (ssize_t index = 0; index < count; ++index) boardSendByte(board, incoming[index]);
-    if (!boardRunFor(board, kStepMicros)) return false;
+    for (ssize_t index = 0; index < count; ++index) avrBoardSendByte(board, incoming[index]);
+    if (!avrBoardRunFor(board, kStepMicros)) return false;
     BoardByte outgoing;
-    while (boardTakeByte(board, outgoing)) {
+    while (avrBoardTakeByte(board, outgoing)) {
       // A full master buffer means nobody reads the line: the byte is lost, as on a wire.
       [[maybe_unused]] const ssize_t written = write(pty.master, &outgoing.byte, 1);
     }

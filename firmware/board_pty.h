@@ -2,7 +2,7 @@
 
 #include <string>
 
-struct Board;
+struct AvrBoard;
 
 // The board's serial line as a pseudo-terminal: a program opens the slave's path as
 // its serial port. The host keeps a slave descriptor open as well, since reading the
@@ -22,4 +22,4 @@ void boardPtyClose(BoardPty& pty);
 // Runs the board for about a millisecond of emulated time: bytes written to the slave
 // go to the firmware, the firmware's bytes go to the slave as their frames end.
 // Returns false when the emulated chip stopped.
-bool boardPtyStep(Board& board, BoardPty& pty);
+bool boardPtyStep(AvrBoard& board, BoardPty& pty);

@@ -30,7 +30,7 @@ TEST(BoardPtyTest, AProgramOnTheSlaveGetsReplies) {
   boardSetTouching(board, {0x0018, 0x2001});
   // A byte that comes before the firmware has set its UART up is lost, as on a real
   // board: let it start first.
-  ASSERT_TRUE(boardRunFor(board, kStartUpMicros));
+  ASSERT_TRUE(avrBoardRunFor(board.chip, kStartUpMicros));
 
   std::vector<uint8_t> received;
   std::atomic<bool> done = false;
@@ -51,7 +51,7 @@ TEST(BoardPtyTest, AProgramOnTheSlaveGetsReplies) {
     }
     done = true;
   });
-  for (int step = 0; step < kMostSteps && !done; ++step) ASSERT_TRUE(boardPtyStep(board, pty));
+  for (int step = 0; step < kMostSteps && !done; ++step) ASSERT_TRUE(boardPtyStep(board.chip, pty));
   program.join();
   boardPtyClose(pty);
 

@@ -6,12 +6,18 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "firmware/board_check.h"
 #include "firmware/pad_pins.h"
-#include "simulator/contact_controller.h"
+
+extern "C" {
+#include <sim_avr.h>
+#include <sim_io.h>
+}
 
 namespace {
 
@@ -19,47 +25,27 @@ using Bytes = std::vector<uint8_t>;
 using Groups = std::vector<ContactMask>;
 
 constexpr uint8_t kRequest = 0x53;
-constexpr int64_t kStartUpMicros = 1000;
-constexpr int64_t kStepMicros = 100;
-constexpr int64_t kReplyWaitMicros = 100000;  // far longer than a reply of six groups
+// Under the sanitizers a reply costs some ten times as much: fewer states there.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int kDifferentialStates = 500;
+#else
 constexpr int kDifferentialStates = 10000;
+#endif
+
+const std::string kFirmware = SIGNGLOVE_FIRMWARE_ELF;
+const std::string kVariantDir = SIGNGLOVE_FIRMWARE_VARIANT_DIR;
 
 class BoardTest : public testing::Test {
  protected:
   void SetUp() override {
     std::string error;
-    ASSERT_TRUE(boardLoad(board, SIGNGLOVE_FIRMWARE_ELF, error)) << error;
-    ASSERT_TRUE(boardRunFor(board, kStartUpMicros));
+    ASSERT_TRUE(boardStart(board, kFirmware, error)) << error;
   }
 
-  // Sends a byte and collects what comes back: a whole reply (its terminator and
-  // checksum are in), or whatever arrived within the wait.
-  Bytes exchange(uint8_t byte, int64_t waitMicros = kReplyWaitMicros) {
-    boardSendByte(board, byte);
-    Bytes reply;
-    const int64_t until = boardMicros(board) + waitMicros;
-    while (boardMicros(board) < until && !replyComplete(reply)) {
-      EXPECT_TRUE(boardRunFor(board, kStepMicros)) << "the emulated chip stopped";
-      for (BoardByte taken; boardTakeByte(board, taken);) reply.push_back(taken.byte);
-    }
-    return reply;
-  }
-
-  static bool replyComplete(const Bytes& reply) {
-    // Masks never carry 0x4000, so it ends the entries wherever it is word-aligned.
-    const size_t size = reply.size();
-    return size >= 6 && size % 2 == 0 && reply[size - 4] == 0x40 && reply[size - 3] == 0x00;
-  }
+  Bytes exchange(uint8_t byte) { return boardExchange(board, byte); }
 
   Board board;
 };
-
-// The emulated controller's reply with these groups touching.
-Bytes expectedReply(const Groups& groups) {
-  ContactController controller;
-  for (ContactMask group : groups) controllerTouch(controller, group);
-  return controllerReply(controller);
-}
 
 std::string describe(const Groups& groups) {
   std::string text;
@@ -118,21 +104,21 @@ TEST_F(BoardTest, IgnoresEveryByteButTheRequest) {
   boardSetTouching(board, {0x0018});
   for (int byte = 0; byte < 256; ++byte) {
     if (byte == kRequest) continue;
-    boardSendByte(board, static_cast<uint8_t>(byte));
+    avrBoardSendByte(board.chip, static_cast<uint8_t>(byte));
   }
-  ASSERT_TRUE(boardRunFor(board, 400000));  // 255 bytes on the line, then quiet
+  ASSERT_TRUE(avrBoardRunFor(board.chip, 400000));  // 255 bytes on the line, then quiet
   BoardByte taken;
-  EXPECT_FALSE(boardTakeByte(board, taken)) << "answered a byte that is not a request";
+  EXPECT_FALSE(avrBoardTakeByte(board.chip, taken)) << "answered a byte that is not a request";
   EXPECT_EQ(exchange(kRequest), expectedReply({0x0018}));
 }
 
 TEST_F(BoardTest, AnswersEachOfTwoRequestsInARow) {
   boardSetTouching(board, {0x0300, 0x0018});
-  boardSendByte(board, kRequest);
-  boardSendByte(board, kRequest);
-  ASSERT_TRUE(boardRunFor(board, 50000));
+  avrBoardSendByte(board.chip, kRequest);
+  avrBoardSendByte(board.chip, kRequest);
+  ASSERT_TRUE(avrBoardRunFor(board.chip, 50000));
   Bytes replies;
-  for (BoardByte taken; boardTakeByte(board, taken);) replies.push_back(taken.byte);
+  for (BoardByte taken; avrBoardTakeByte(board.chip, taken);) replies.push_back(taken.byte);
   Bytes expected = expectedReply({0x0018, 0x0300});
   expected.insert(expected.end(), expected.begin(), expected.end());
   EXPECT_EQ(replies, expected);
@@ -146,35 +132,164 @@ TEST_F(BoardTest, ScansAfreshForEachRequest) {
   }
 }
 
-TEST_F(BoardTest, LeavesOutPadsShortedToGround) {
-  // A grounded pad reads low whoever drives it: it and every pad it touches would
-  // otherwise join every other group.
-  struct Case {
-    const char* name;
-    ContactMask grounded;
-    Groups touching;
-    Groups reported;
-  };
-  const Case cases[] = {
-      {"a lone grounded pad", 0x0010, {0x0006, 0x0300}, {0x0006, 0x0300}},
-      {"a grounded pad's group", 0x0010, {0x0018, 0x0006}, {0x0006}},
-      {"a whole hand grounded", 0x3F00, {0x0003, 0x0300}, {0x0003}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    board.grounded = c.grounded;
-    boardSetTouching(board, c.touching);
-    EXPECT_EQ(exchange(kRequest), expectedReply(c.reported));
-  }
-}
-
 TEST_F(BoardTest, ReplyEndsWellWithinTheHostsDeadline) {
   // The host gives a reply 500 ms from its request; six groups, the longest reply,
   // must come whole in a small part of that.
   boardSetTouching(board, {0x0003, 0x000C, 0x0030, 0x0300, 0x0C00, 0x3000});
-  const int64_t sent = boardMicros(board);
+  const int64_t sent = avrBoardMicros(board.chip);
   ASSERT_EQ(exchange(kRequest).size(), 18u);
-  EXPECT_LT(boardMicros(board) - sent, 50000);
+  EXPECT_LT(avrBoardMicros(board.chip) - sent, 50000);
+}
+
+TEST_F(BoardTest, StartsWithTheWatchdogOnTheResetCauseClearedAndNoPinFloating) {
+  // ATmega328P data-space addresses and bits.
+  constexpr uint16_t kMcusr = 0x54, kWdtcsr = 0x60, kDdrb = 0x24, kPortb = 0x25, kPortd = 0x2B;
+  constexpr uint8_t kWde = 0x08, kWdpBits = 0x27, kWdp250Ms = 0x04;
+  const uint8_t* data = board.chip.avr->data;
+  EXPECT_EQ(data[kMcusr], 0) << "the reset cause is left";  // the emulator powers on with PORF set
+  EXPECT_TRUE(data[kWdtcsr] & kWde);
+  EXPECT_EQ(data[kWdtcsr] & kWdpBits, kWdp250Ms);
+  EXPECT_EQ(data[kDdrb], 0);
+  EXPECT_EQ(data[kPortb] & 0x3F, 0x3F) << "port B's free pins float";
+  EXPECT_TRUE(data[kPortd] & 0x01) << "the receive line floats";
+}
+
+TEST_F(BoardTest, TheWatchdogNeverBitesWhileTheFirmwareWaitsOrAnswers) {
+  // The firmware writes MCUSR once as it starts: again would mean it was reset.
+  constexpr uint16_t kMcusr = 0x54;
+  int starts = 0;
+  avr_irq_register_notify(
+      avr_iomem_getirq(board.chip.avr, kMcusr, nullptr, AVR_IOMEM_IRQ_ALL),
+      [](avr_irq_t*, uint32_t, void* count) { ++*static_cast<int*>(count); }, &starts);
+  ASSERT_TRUE(avrBoardRunFor(board.chip, 600000));  // more than twice the watchdog's time
+  const Groups sixPairs = {0x0003, 0x000C, 0x0030, 0x0300, 0x0C00, 0x3000};
+  boardSetTouching(board, sixPairs);
+  for (int request = 0; request < 20; ++request) ASSERT_EQ(exchange(kRequest), expectedReply(sixPairs));
+  EXPECT_EQ(starts, 0);
+}
+
+TEST_F(BoardTest, AScanPutsRightAPadPinThatWasDisturbed) {
+  // A glitch turns RP's pin into an output driving low: RP and RR, which it touches,
+  // read low at idle and would be left out of every reply from then on.
+  constexpr uint16_t kDdrd = 0x2A, kPortd = 0x2B;
+  constexpr uint8_t kRpPin = 1u << RIGHT_PADS_FIRST_PIN;
+  boardSetTouching(board, {0x0003});
+  board.chip.avr->data[kDdrd] |= kRpPin;
+  board.chip.avr->data[kPortd] &= static_cast<uint8_t>(~kRpPin);
+  exchange(kRequest);  // the scans that put it right may still find RP low
+  EXPECT_EQ(exchange(kRequest), expectedReply({0x0003}));
+}
+
+// The firmware on boards wired several ways, each at every corner of the circuit
+// (pull-up, pad capacitance, the chip's input thresholds): every reply right.
+std::string wiringProblem(const std::string& firmware) {
+  struct Wiring {
+    const char* name;
+    double seriesOhms, pullUpOhms, contactOhms;
+    ContactMask onSkin;
+    double skinOhms;
+  };
+  const Wiring wirings[] = {
+      {"pads straight to the pins, good contacts", 0, 0, 10, 0, 0},
+      {"pads straight to the pins, 1 kOhm contacts", 0, 0, 1000, 0, 0},
+      {"pads straight to the pins, every pad on 30 kOhm of skin", 0, 0, 100, 0x3F3F, 30e3},
+      {"series resistors and pull-ups, good contacts", 100, 10e3, 10, 0, 0},
+      {"series resistors and pull-ups, 1 kOhm contacts", 100, 10e3, 1000, 0, 0},
+      {"series resistors and pull-ups, every pad on 5 kOhm of skin", 100, 10e3, 100, 0x3F3F, 5e3},
+  };
+  for (const Wiring& wiring : wirings) {
+    PadCircuit circuit;
+    circuit.seriesOhms = wiring.seriesOhms;
+    circuit.externalPullUpOhms = wiring.pullUpOhms;
+    circuit.contactOhms = wiring.contactOhms;
+    circuit.onSkin = wiring.onSkin;
+    circuit.skinOhms = wiring.skinOhms;
+    const std::string problem = boardCheckCorners(firmware, circuit, checkPatterns());
+    if (!problem.empty()) return std::string(wiring.name) + ": " + problem;
+  }
+  return "";
+}
+
+// Pads shorted to ground or to the supply, and pads touching a grounded one, are in
+// no group, and no pin is driven against a short: pads straight on their pins or
+// behind series resistors, through good and poor contacts. (Straight on its pin, a pad
+// touching one shorted to the supply through 40 to 100 Ohm reads low when driven, and
+// is driven against the short: no digital pin can tell; a series resistor limits it.)
+std::string shortsProblem(const std::string& firmware) {
+  struct Case {
+    const char* name;
+    ContactMask toGround, toSupply;
+    Groups touching, reported;
+  };
+  const Case cases[] = {
+      {"a lone grounded pad", 0x0010, 0, {0x0006, 0x0300}, {0x0006, 0x0300}},
+      {"a grounded pad's group", 0x0010, 0, {0x0018, 0x0006}, {0x0006}},
+      {"a whole hand grounded", 0x3F00, 0, {0x0003, 0x0300}, {0x0003}},
+      {"a pad shorted to the supply", 0, 0x0010, {0x0018, 0x0006}, {0x0006}},
+      {"a whole hand shorted to the supply", 0, 0x3F00, {0x0003, 0x0300}, {0x0003}},
+  };
+  for (double seriesOhms : {0.0, 100.0}) {
+    for (double contactOhms : {10.0, 1000.0}) {
+      for (const Case& c : cases) {
+        PadCircuit circuit;
+        circuit.seriesOhms = seriesOhms;
+        circuit.contactOhms = contactOhms;
+        circuit.shortedToGround = c.toGround;
+        circuit.shortedToSupply = c.toSupply;
+        Board board;
+        std::string error;
+        if (!boardStart(board, firmware, error, circuit)) return error;
+        boardSetTouching(board, c.touching);
+        const std::string where = std::string(c.name) + ", series " + std::to_string(seriesOhms) + " Ohm, contact " +
+                                  std::to_string(contactOhms) + " Ohm";
+        if (boardExchange(board, kRequest) != expectedReply(c.reported)) return "a wrong reply: " + where;
+        if (!board.pads.faults.empty()) return "a pin driven against a short: " + where;
+      }
+    }
+  }
+  return "";
+}
+
+// A contact that closes for a moment while the firmware scans is no group.
+std::string flickerProblem(const std::string& firmware) {
+  constexpr int64_t kFlickerMicros = 150;
+  Board board;
+  std::string error;
+  if (!boardStart(board, firmware, error)) return error;
+  // From the request's frame (1.04 ms) through both scans, in steps shorter than it.
+  for (int64_t offset = 1000; offset <= 3000; offset += 100) {
+    avrBoardSendByte(board.chip, kRequest);
+    avrBoardRunFor(board.chip, offset);
+    boardSetTouching(board, {0x0018});
+    avrBoardRunFor(board.chip, kFlickerMicros);
+    boardSetTouching(board, {});
+    if (boardReply(board) != expectedReply({}))
+      return "reported a contact of " + std::to_string(kFlickerMicros) + " us, " + std::to_string(offset) +
+             " us after the request";
+  }
+  return "";
+}
+
+using FirmwareCheck = std::function<std::string(const std::string&)>;
+
+TEST(FirmwareChecks, TheShippedFirmwarePassesEveryCheck) {
+  const std::pair<const char*, FirmwareCheck> checks[] = {
+      {"wirings", wiringProblem}, {"shorts", shortsProblem}, {"flicker", flickerProblem}};
+  for (const auto& [name, check] : checks) EXPECT_EQ(check(kFirmware), "") << name;
+}
+
+TEST(FirmwareChecks, EachBrokenFirmwareFailsTheCheckOfWhatItBreaks) {
+  struct Case {
+    const char* variant;  // built with one switch: see firmware/CMakeLists.txt
+    FirmwareCheck check;
+  };
+  const Case cases[] = {
+      {"settle0", wiringProblem},     // reads the pads the moment it drives one low
+      {"norecharge", wiringProblem},  // releases a pad from low, leaving it to its pull-up
+      {"unguarded", shortsProblem},   // drives pads that read low at idle or stay high
+      {"onescan", flickerProblem},    // reports what a single scan found
+  };
+  for (const Case& c : cases) EXPECT_NE(c.check(kVariantDir + "/" + c.variant + ".elf"), "") << c.variant;
 }
 
 TEST(PadPinTest, EachPadSitsOnTheDocumentedPin) {

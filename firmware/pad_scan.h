@@ -10,8 +10,10 @@
 /* Sets every pad pin to an input with its pull-up, the state between scans. */
 void padsInit(void);
 
-/* Scans the pads and stores one mask per group of touching pads in groups, in
- * ascending order. Returns the number of groups. */
+/* Scans the pads (more than once: see PAD_CONFIRM_SCANS) and stores one mask per
+ * group of touching pads that every scan found in groups, in ascending order. Pads
+ * shorted to ground or to the supply, and those touching a grounded pad, are in no
+ * group. Returns the number of groups. */
 uint8_t scanPadGroups(uint16_t groups[MAX_PAD_GROUPS]);
 
 #endif

@@ -1,6 +1,7 @@
 #include "serial_line.h"
 
 #include <avr/io.h>
+#include <avr/wdt.h>
 
 #define BAUD 9600
 #include <util/setbaud.h>
@@ -15,17 +16,21 @@ void serialInit(void) {
 #endif
   UCSR0C = _BV(UCSZ01) | _BV(UCSZ00);  // 8N1
   UCSR0B = _BV(RXEN0) | _BV(TXEN0);
+  PORTD |= _BV(PORTD0);  // the receive line idles high with nothing connected
 }
 
 int16_t serialReceive(void) {
-  while (!(UCSR0A & _BV(RXC0))) {
-  }
-  const uint8_t damaged = UCSR0A & _BV(FE0);  // valid only before UDR0 is read
+  while (!(UCSR0A & _BV(RXC0))) wdt_reset();
+  /* The error flags belong to the byte at the head of the buffer, so they are read
+   * first; reading the byte clears them. After an overrun (DOR0) the byte itself is
+   * whole: some later one was lost, and the host will ask again. */
+  const uint8_t status = UCSR0A;
   const uint8_t byte = UDR0;
-  return damaged ? -1 : byte;
+  return (status & _BV(FE0)) ? -1 : byte;
 }
 
 void serialSend(uint8_t byte) {
+  // No watchdog here: a transmitter that never empties is a fault the watchdog ends.
   while (!(UCSR0A & _BV(UDRE0))) {
   }
   UDR0 = byte;

@@ -7,7 +7,8 @@
 /* Sets the UART up for the line. */
 void serialInit(void);
 
-/* Waits for the next byte; returns it, or -1 when it arrived with a framing error. */
+/* Waits for the next byte, keeping the watchdog fed while the line is quiet; returns
+ * it, or -1 when it arrived with a framing error. */
 int16_t serialReceive(void);
 
 /* Sends one byte, waiting while the transmitter is busy. */

@@ -32,8 +32,8 @@
 
 namespace {
 
-// The glove record is refreshed at least this often.
-constexpr int64_t kGloveRefreshMicros = 1000;
+// The glove record is refreshed at least this often: every sample of the glove.
+constexpr int64_t kGloveRefreshMicros = kGloveSampleMicros;
 // A program asked to end is given this long before it is killed.
 constexpr int kTermGraceMillis = 1000;
 // Real-time priority for the rig and the program, where the host allows it, so that

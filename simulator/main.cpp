@@ -79,9 +79,10 @@ sign and rest include their own waits).
                               (40 ms, then still 400 ms, unless already resting), the
                               arm returns in front of the body (150 ms), then MS (600)
   noise AMOUNT [BENDS]        jitter position and angle readings by up to AMOUNT,
-                              bends by up to BENDS (default 0); noise 0 turns it off.
-                              The signer is built for up to 10 (bends 2); more gives
-                              a warning. Bend noise defeats the finger wave.
+                              bends by up to BENDS (default 0), anew each sample of
+                              the glove (1 ms, or the refresh period); noise 0 turns
+                              it off. The signer is built for up to 10 (bends 2);
+                              more gives a warning. Bend noise defeats the finger wave.
   tempo FACTOR                holds, movements and signs take FACTOR times as long
 Start-up conditions, before the first wait: serial fails [open|baud|line],
 glove absent, glove returns N (what the glove library's init returns), clock MS,

@@ -13,6 +13,8 @@ constexpr std::string_view kSigningPrefix = "signing: ";
 constexpr std::string_view kSignRecognitionBanner = "SIGN RECOGNITION program\n\n";
 constexpr std::string_view kCaptionPrefix = " virtual signer | ";
 constexpr const char* kNoWord = "-";
+// The closing lines fit an 80-column terminal; longer lists go on in further pairs.
+constexpr size_t kFinishedLineWidth = 79;
 
 struct Narration {
   const Scenario* scenario = nullptr;
@@ -156,16 +158,25 @@ std::vector<std::string> recognisedWords(std::string_view transcript) {
 
 std::string finishedLines(std::string_view what, const std::vector<std::string>& signedList,
                           const std::vector<std::string>& recognised) {
-  std::string top = std::string(what) + "  signed:    ";
-  std::string bottom = std::string(what.size(), ' ') + "  recognised:";
+  const std::string topLabel = "  signed:    ", bottomLabel = "  recognised:";
+  std::string lines = std::string(what) + "\n", top = topLabel, bottom = bottomLabel;
+  const auto flush = [&] {
+    while (top.back() == ' ') top.pop_back();
+    while (bottom.back() == ' ') bottom.pop_back();
+    lines += top + "\n" + bottom + "\n";
+  };
   for (size_t index = 0; index < std::max(signedList.size(), recognised.size()); ++index) {
     const std::string left = index < signedList.size() ? signedList[index] : kNoWord;
     const std::string right = index < recognised.size() ? recognised[index] : kNoWord;
     const size_t width = std::max(left.size(), right.size());
+    if (top.size() > topLabel.size() && top.size() + 1 + width > kFinishedLineWidth) {
+      flush();
+      top = topLabel;
+      bottom = bottomLabel;
+    }
     top += " " + left + std::string(width - left.size(), ' ');
     bottom += " " + right + std::string(width - right.size(), ' ');
   }
-  while (!top.empty() && top.back() == ' ') top.pop_back();
-  while (!bottom.empty() && bottom.back() == ' ') bottom.pop_back();
-  return top + "\n" + bottom + "\n";
+  flush();
+  return lines;
 }

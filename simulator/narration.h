@@ -39,7 +39,8 @@ std::vector<std::string> recognisedWords(std::string_view transcript);
 // after a form feed): all recognisedWords needs, where the run keeps no transcript.
 const std::string& narrationSignPages();
 
-// "The demo has finished." and the signed and the recognised words side by side, one
-// pair a column, each column as wide as its longer word: two lines, each ending in '\n'.
+// "The demo has finished." on a line, then the signed and the recognised words side by
+// side, one pair a column, each column as wide as its longer word, in pairs of lines no
+// wider than 79 columns; every line ends in '\n'.
 std::string finishedLines(std::string_view what, const std::vector<std::string>& signedList,
                           const std::vector<std::string>& recognised);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <sstream>
 #include <string>
 
 #include "simulator/script.h"
@@ -74,9 +75,17 @@ TEST(NarrationTest, SignedAndRecognisedWordsSideBySide) {
       "menu\fSIGN RECOGNITION program\n\nwelcome to \fmenu\fSIGN RECOGNITION program\n\nI \fmenu";
   EXPECT_EQ(recognisedWords(transcript), (std::vector<std::string>{"welcome", "to", "I"}));
   EXPECT_EQ(finishedLines("Done.", {"welcome", "to", "this/the", "my"}, {"welcome", "my", "to"}),
-            "Done.  signed:     welcome to this/the my\n"
-            "       recognised: welcome my to       -\n");
-  EXPECT_EQ(finishedLines("Done.", {}, {}), "Done.  signed:\n       recognised:\n");
+            "Done.\n"
+            "  signed:     welcome to this/the my\n"
+            "  recognised: welcome my to       -\n");
+  EXPECT_EQ(finishedLines("Done.", {}, {}), "Done.\n  signed:\n  recognised:\n");
+  // A long list goes on in a second pair of lines rather than past 79 columns.
+  const std::vector<std::string> many(12, "presentation");
+  const std::string wrapped = finishedLines("Done.", many, many);
+  std::istringstream lines(wrapped);
+  int count = 0;
+  for (std::string line; std::getline(lines, line); ++count) EXPECT_LE(line.size(), 79u) << line;
+  EXPECT_EQ(count, 1 + 2 * 3);  // five 13-column words a line
 }
 
 // A run that keeps no transcript (signglove-sim streams it) still knows the words it

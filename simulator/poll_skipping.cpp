@@ -63,6 +63,7 @@ void skipGloveReads() {
   world.observation.skippedCalls += skipped;
   world.calls.gloveRecordReads += skipped;
   worldAdvanceTo(now + skipped * kGloveRecordReadMicros);
+  worldGloveReadsSkipped(world.nowMicros);
 }
 
 }  // namespace

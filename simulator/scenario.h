@@ -78,7 +78,7 @@ struct Scenario {
   bool gloveAbsent = false;   // the glove library's init finds nothing: 0
   int gloveInitResult = 1;    // what its init returns otherwise
   uint32_t clockStartMs = 0;
-  uint64_t noiseSeed = 0;                              // 0: the noise every run has had so far
+  uint64_t noiseSeed = 0;                              // 0: the noise of a run that names no seed
   int64_t controllerScanMicros = kControllerScanMicros;  // the controller's scan before each reply
   int64_t gloveRefreshMicros = 0;                      // the glove record changes at most this often; 0: every poll
   std::vector<Keyframe> channels[kGloveChannels];

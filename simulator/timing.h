@@ -14,6 +14,11 @@ constexpr int64_t kGloveLibraryCallMicros = 500;  // init, mouse state, close
 constexpr int64_t kConsoleWriteMicros = 20;
 constexpr int64_t kConsoleClearMicros = 2000;  // the command interpreter starts and runs CLS
 
+// The glove samples the hand once a millisecond. A record refreshed on every read
+// follows the hand at that read, but its noise is the sample's: it changes only from
+// one sample to the next, as a real glove's does.
+constexpr int64_t kGloveSampleMicros = 1000;
+
 // The serial line: 9600 baud, 8N1, so ten bits a byte, about 1041.7 us, both ways.
 constexpr int64_t kLineBaud = 9600;
 constexpr int kLineNoParity = 0;    // the serial library's parity code

@@ -25,23 +25,29 @@ int64_t wallNanos() {
       .count();
 }
 
-uint64_t nextRandom() {  // splitmix64: small, fast and the same everywhere
-  uint64_t z = (world.noiseState += 0x9E3779B97F4A7C15ULL);
+// splitmix64's finaliser: small, fast and the same everywhere.
+uint64_t mix(uint64_t z) {
   z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
   z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
   return z ^ (z >> 31);
 }
 
-// Spreads a small seed over the whole state; seed 0 keeps the state as it is.
-uint64_t seedMix(uint64_t seed) {
-  seed = (seed ^ (seed >> 30)) * 0xBF58476D1CE4E5B9ULL;
-  seed = (seed ^ (seed >> 27)) * 0x94D049BB133111EBULL;
-  return seed ^ (seed >> 31);
+// The glove's noise is counter-based: a channel's jitter in a glove sample is the
+// splitmix64 draw numbered by the sample and the channel, from the seed's key. It
+// depends on nothing else (not on how often the program read the record before), so
+// any sample's noise is computed directly and reads within a sample agree.
+int jitter(int64_t sample, int channel, int amount) {
+  if (amount <= 0) return 0;
+  const uint64_t draw = static_cast<uint64_t>(sample) * kGloveChannels + static_cast<uint64_t>(channel) + 1;
+  const uint64_t random = mix(world.noiseKey + draw * 0x9E3779B97F4A7C15ULL);
+  return static_cast<int>(random % static_cast<uint64_t>(2 * amount + 1)) - amount;
 }
 
-int jitter(int amount) {
-  if (amount <= 0) return 0;
-  return static_cast<int>(nextRandom() % static_cast<uint64_t>(2 * amount + 1)) - amount;
+// How long the record's noise holds: the refresh period, or the glove's own sample
+// when the record is refreshed on every read.
+int64_t noisePeriodMicros() {
+  const int64_t period = world.scenario->gloveRefreshMicros;
+  return period > 0 ? period : kGloveSampleMicros;
 }
 
 float channelValue(GloveChannel channel) {
@@ -66,6 +72,41 @@ int64_t channelSteadyUntil(GloveChannel channel) {
   return moving ? now + 1 : next.atMicros;
 }
 
+// Works a channel's reading out for now: its value (a bend rounded to the glove's
+// whole steps) and until when it holds.
+void readChannel(int channel, ChannelReading& reading) {
+  const float value = channelValue(static_cast<GloveChannel>(channel));
+  reading.value = channel >= kFirstBendChannel ? static_cast<float>(std::lround(value)) : value;
+  reading.steadyUntil = channelSteadyUntil(static_cast<GloveChannel>(channel));
+}
+
+// Draws the noise of a glove sample for every channel.
+void drawNoise(int64_t sample) {
+  world.noiseSample = sample;
+  for (int channel = 0; channel < kGloveChannels; ++channel)
+    world.noise[channel] =
+        jitter(sample, channel, channel < kFirstBendChannel ? world.noiseAmount : world.bendNoiseAmount);
+}
+
+// Writes a channel's field of the record: its reading plus its noise; true when the
+// field changed, bit for bit.
+bool setField(GloveRecord& record, int channel, const ChannelReading& reading, int noise) {
+  if (channel < kFirstBendChannel) {
+    float* const positionAndAngles[] = {&record.x, &record.y, &record.z, &record.orient[0], &record.orient[1],
+                                        &record.orient[2]};
+    const float value = reading.value + static_cast<float>(noise);
+    const bool changed = std::memcmp(&value, positionAndAngles[channel], sizeof value) != 0;
+    *positionAndAngles[channel] = value;
+    return changed;
+  }
+  const long bend = static_cast<long>(reading.value) + noise;
+  const auto value = static_cast<uint8_t>(std::clamp(bend, 0L, 255L));
+  uint8_t& field = record.bend[channel - kFirstBendChannel];
+  const bool changed = value != field;
+  field = value;
+  return changed;
+}
+
 void answerOnCue();
 
 void applyEvent(const Event& event) {
@@ -83,6 +124,10 @@ void applyEvent(const Event& event) {
       world.noiseAmount = event.amount;
       world.bendNoiseAmount = event.bendAmount;
       world.gloveFreshUntil = 0;
+      // Every field is written again, with the new noise or none.
+      world.noiseSample = -1;
+      std::fill(std::begin(world.noise), std::end(world.noise), 0);
+      for (ChannelReading& reading : world.channelReadings) reading.steadyUntil = 0;
       break;
     case EventKind::kAnswer:
       answerOnCue();
@@ -171,7 +216,7 @@ void worldStart(const Scenario& scenario, const WorldOptions& options) {
   world.scenario = &scenario;
   world.options = options;
   world.stopMicros = scenario.endMicros + options.runOnMicros;
-  world.noiseState = kNoiseSeed ^ seedMix(scenario.noiseSeed);
+  world.noiseKey = kNoiseSeed ^ mix(scenario.noiseSeed);
   world.wallStartNanos = wallNanos();
   world.observation.keepDigest = options.keepDigest;
 }
@@ -192,39 +237,46 @@ bool worldRefreshGlove() {
     world.gloveRefreshTick = world.nowMicros / period;
   }
   if (world.nowMicros < world.gloveFreshUntil) return false;
-  GloveRecord record = {};
-  float* positionAndAngles[] = {&record.x, &record.y, &record.z, &record.orient[0], &record.orient[1],
-                                &record.orient[2]};
-  for (int channel = kGloveX; channel <= kGloveOrient3; ++channel)
-    *positionAndAngles[channel] = channelValue(static_cast<GloveChannel>(channel)) +
-                                  static_cast<float>(jitter(world.noiseAmount));
-  for (int finger = 0; finger < 5; ++finger) {
-    const long bend = std::lround(channelValue(static_cast<GloveChannel>(kFirstBendChannel + finger))) +
-                      jitter(world.bendNoiseAmount);
-    record.bend[finger] = static_cast<uint8_t>(std::clamp(bend, 0L, 255L));
+  // The record is brought up to date field by field: a field is written again only
+  // when its channel may have moved or a new sample's noise has been drawn.
+  const int64_t sample = world.nowMicros / noisePeriodMicros();
+  const bool noisy = world.noiseAmount > 0 || world.bendNoiseAmount > 0;
+  const bool newNoise = noisy && sample != world.noiseSample;
+  if (newNoise) drawNoise(sample);
+  GloveRecord& record = world.record;
+  bool changed = false;
+  // Noise holds until the next sample; otherwise the record holds until a channel changes.
+  int64_t steadyUntil = noisy ? (sample + 1) * noisePeriodMicros() : kNever;
+  for (int channel = 0; channel < kGloveChannels; ++channel) {
+    ChannelReading& reading = world.channelReadings[channel];
+    const bool moved = world.nowMicros >= reading.steadyUntil;
+    if (moved) readChannel(channel, reading);
+    if (moved || newNoise) changed |= setField(record, channel, reading, world.noise[channel]);
+    steadyUntil = std::min(steadyUntil, reading.steadyUntil);
   }
-  for (int button = 0; button < 4; ++button) record.buttons[button] = world.buttons[button];
-
-  // Noise makes every refresh new; otherwise the record holds until a channel changes.
-  int64_t steadyUntil = world.noiseAmount > 0 || world.bendNoiseAmount > 0 ? 0 : kNever;
-  for (int channel = 0; channel < kGloveChannels && steadyUntil > 0; ++channel)
-    steadyUntil = std::min(steadyUntil, channelSteadyUntil(static_cast<GloveChannel>(channel)));
+  for (int button = 0; button < 4; ++button) {
+    changed |= record.buttons[button] != world.buttons[button];
+    record.buttons[button] = world.buttons[button];
+  }
   world.gloveFreshUntil = steadyUntil;
-
-  GloveRecord& current = world.record;
-  const auto same = [](const auto& a, const auto& b) { return std::memcmp(&a, &b, sizeof a) == 0; };
-  const bool changed = !(same(record.x, current.x) && same(record.y, current.y) && same(record.z, current.z) &&
-                         same(record.orient, current.orient) && same(record.bend, current.bend) &&
-                         same(record.buttons, current.buttons));
-  current = record;
   return changed;
+}
+
+void worldGloveReadsSkipped(int64_t lastReadMicros) {
+  if (const int64_t period = world.scenario->gloveRefreshMicros; period > 0)
+    world.gloveRefreshTick = lastReadMicros / period;
 }
 
 uint32_t worldClockMillis(int64_t atMicros) {
   return static_cast<uint32_t>(world.scenario->clockStartMs + static_cast<uint64_t>(atMicros / 1000));
 }
 
-int64_t worldGloveSteadyUntil() { return std::max(world.gloveFreshUntil, world.nowMicros); }
+int64_t worldGloveSteadyUntil() {
+  const int64_t until = std::max(world.gloveFreshUntil, world.nowMicros);
+  // A record refreshed once a period holds at least until the next period begins.
+  const int64_t period = world.scenario->gloveRefreshMicros;
+  return period > 0 ? std::max(until, (world.gloveRefreshTick + 1) * period) : until;
+}
 
 int64_t worldFirstByteMicros() {
   int64_t first = world.received.empty() ? kNever : world.received.front().atMicros;

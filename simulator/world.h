@@ -58,6 +58,13 @@ struct PlatformCalls {
   int64_t gloveRecordReads = 0;
 };
 
+// A glove channel's value without noise, as the record carries it (a bend rounded to
+// a whole step), and the first moment it may read otherwise.
+struct ChannelReading {
+  float value = 0;
+  int64_t steadyUntil = 0;  // 0: never read
+};
+
 // A byte on its way, available once the virtual clock reaches atMicros.
 struct LineByte {
   int64_t atMicros;
@@ -78,7 +85,10 @@ struct World {
   uint8_t buttons[4] = {};
   int noiseAmount = 0;
   int bendNoiseAmount = 0;
-  uint64_t noiseState = 0;
+  uint64_t noiseKey = 0;  // the seed's key to the noise of every glove sample
+  int64_t noiseSample = -1;        // the glove sample noise[] was drawn for; -1: none
+  int noise[kGloveChannels] = {};  // that sample's jitter, channel by channel
+  ChannelReading channelReadings[kGloveChannels];
   bool gloveOpen = false;          // initialised with a glove found, not closed since
   bool mouseEmulationOn = false;   // device 0 drives the mouse pointer
   int64_t gloveFreshUntil = 0;  // refreshes before then would give the record as it is
@@ -126,15 +136,21 @@ void worldAdvance(int64_t micros);
 void worldAdvanceTo(int64_t atMicros);
 
 // Refreshes the glove record for the time now, at most once in each of the scenario's
-// refresh periods; true when any field changed.
+// refresh periods, with the noise of the glove sample now falls in (the refresh
+// period, or kGloveSampleMicros when there is none); true when any field changed.
 bool worldRefreshGlove();
+
+// Glove reads have been skipped up to the one that ended at lastReadMicros: each gave
+// the record as it is, but a read in a new refresh period made that period's refresh.
+void worldGloveReadsSkipped(int64_t lastReadMicros);
 
 // The millisecond clock's reading at a moment.
 uint32_t worldClockMillis(int64_t atMicros);
 
 // The first moment after now at which a glove record refresh may differ from the one
-// made now: a keyframe, a button or noise event, or just after now while a channel
-// moves or noise is on. Scripted events bound it too.
+// made now: a keyframe, a button or noise event, the next glove sample while noise is
+// on, or just after now while a channel moves; never before the next refresh period.
+// Scripted events bound it too.
 int64_t worldGloveSteadyUntil();
 
 // The earliest moment a byte can be waiting in the host's receive queue, counting

@@ -3,10 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <utility>
+#include <vector>
 
 #include "platform/glove_library.h"
 #include "simulator/script.h"
 #include "simulator/simulation.h"
+#include "simulator/timing.h"
 
 namespace {
 
@@ -35,8 +39,10 @@ TEST(WorldTest, TheGloveRecordFollowsEveryKeyframeReadByRead) {
     worldAdvanceTo(at);
     const GloveRecord* record = gloveLibraryRecord();
     const int64_t now = world.nowMicros;
-    ASSERT_EQ(record->x, expectedChannel(scenario, kGloveX, now)) << "at " << now;
-    ASSERT_EQ(record->orient[2], expectedChannel(scenario, kGloveOrient3, now)) << "at " << now;
+    const float fields[] = {record->x, record->y, record->z, record->orient[0], record->orient[1], record->orient[2]};
+    for (int channel = kGloveX; channel <= kGloveOrient3; ++channel)
+      ASSERT_EQ(fields[channel], expectedChannel(scenario, static_cast<GloveChannel>(channel), now))
+          << "at " << now << ", channel " << channel;
     for (int finger = 0; finger < 5; ++finger)
       ASSERT_EQ(record->bend[finger],
                 std::lround(expectedChannel(scenario, static_cast<GloveChannel>(kFirstBendChannel + finger), now)))
@@ -65,6 +71,78 @@ TEST(WorldTest, ARunThatKeepsNoTranscriptHoldsNoMoreAsItGoesOn) {
   EXPECT_EQ(streamed.transcript, kept.transcript.substr(kept.transcript.size() - 1));
   EXPECT_TRUE(world.repliesSent.empty());
   EXPECT_EQ(streamed.observation.digest, kept.observation.digest) << "what the program saw is the same";
+}
+
+// Reads the record at each of the moments, in a fresh world on the scenario.
+std::vector<GloveRecord> recordsAt(const Scenario& scenario, const std::vector<int64_t>& moments) {
+  WorldOptions options;
+  options.skipIdlePolling = false;
+  worldStart(scenario, options);
+  std::vector<GloveRecord> records;
+  for (const int64_t at : moments) {
+    worldAdvanceTo(at);
+    records.push_back(*gloveLibraryRecord());
+  }
+  return records;
+}
+
+// The noise amounts (position and angle, bend) the script has set by a moment.
+std::pair<int, int> noiseAt(const Scenario& scenario, int64_t atMicros) {
+  std::pair<int, int> amounts;
+  for (const Event& event : scenario.events)
+    if (event.kind == EventKind::kNoise && event.atMicros <= atMicros) amounts = {event.amount, event.bendAmount};
+  return amounts;
+}
+
+// The noise is the glove's, drawn once a glove sample (a millisecond with no refresh
+// period): every read within a sample carries the same jitter on the hand's own values,
+// within the amount in force, and a sample's jitter is the same however many reads
+// came before it.
+TEST(WorldTest, GloveNoiseIsDrawnOnceASample) {
+  Scenario scenario;
+  ScriptError error;
+  // Bends from 60 to 100: never clamped to 0 or 255, so every jitter shows.
+  ASSERT_TRUE(compileScript("seed 5\nnoise 10 2\nbends 100 100 100 100 100\nwait 3\nmove leftToRight 40\n"
+                            "hold fist 20\nnoise 4\nmove down 40\nnoise 0\nwait 20",
+                            scenario, error));
+  std::vector<int64_t> moments;
+  for (int64_t at = 0; at < scenario.endMicros; at += 7) moments.push_back(at);
+  const std::vector<GloveRecord> records = recordsAt(scenario, moments);
+
+  int jitteredSamples = 0;
+  long lastJitter[kGloveChannels] = {};
+  for (size_t read = 0; read < records.size(); ++read) {
+    const int64_t at = moments[read] + kGloveRecordReadMicros;  // the record is refreshed as the read ends
+    const auto [amount, bendAmount] = noiseAt(scenario, at);
+    // A new sample, or new amounts, draw new noise.
+    const bool newSample = read == 0 || at / kGloveSampleMicros != (at - 7) / kGloveSampleMicros ||
+                           noiseAt(scenario, at - 7) != std::make_pair(amount, bendAmount);
+    const GloveRecord& record = records[read];
+    const float fields[] = {record.x, record.y, record.z, record.orient[0], record.orient[1], record.orient[2]};
+    bool jittered = false;
+    for (int channel = 0; channel < kGloveChannels; ++channel) {
+      const float expected = expectedChannel(scenario, static_cast<GloveChannel>(channel), at);
+      const bool bend = channel >= kFirstBendChannel;
+      const long jitter = bend ? record.bend[channel - kFirstBendChannel] - std::lround(expected)
+                               : std::lround(fields[channel] - expected);
+      ASSERT_LE(std::abs(jitter), bend ? bendAmount : amount) << "at " << at << ", channel " << channel;
+      if (!newSample) {
+        ASSERT_EQ(jitter, lastJitter[channel]) << "at " << at << ", channel " << channel;
+      }
+      jittered = jittered || jitter != 0;
+      lastJitter[channel] = jitter;
+    }
+    jitteredSamples += jittered && newSample;
+  }
+  EXPECT_GT(jitteredSamples, 200);
+
+  // Straight to a moment, in a world read only about once a millisecond.
+  constexpr size_t kEvery = 143;
+  std::vector<int64_t> sparse;
+  for (size_t read = 0; read < moments.size(); read += kEvery) sparse.push_back(moments[read]);
+  const std::vector<GloveRecord> direct = recordsAt(scenario, sparse);
+  for (size_t read = 0; read < sparse.size(); ++read)
+    EXPECT_EQ(std::memcmp(&direct[read], &records[read * kEvery], sizeof(GloveRecord)), 0) << "at " << sparse[read];
 }
 
 }  // namespace

@@ -27,6 +27,13 @@ foreach(text "signing: to" "signing: hope" "SIGN RECOGNITION program" "position"
   endif()
 endforeach()
 
+# The whole run, menus and calibration included, draws too.
+execute_process(COMMAND "${PYTHON}" "${TOOL}" "${work}/trace.csv" -o "${work}/whole.png" --from 0
+  RESULT_VARIABLE rc ERROR_VARIABLE err TIMEOUT 120)
+if(NOT rc EQUAL 0 OR NOT EXISTS "${work}/whole.png")
+  message(FATAL_ERROR "plot_trace.py --from 0 ended with ${rc}: ${err}")
+endif()
+
 # A file that is no trace is refused with a message, not a stack trace.
 file(WRITE "${work}/not_a_trace.csv" "a,b\n1,2\n")
 execute_process(COMMAND "${PYTHON}" "${TOOL}" "${work}/not_a_trace.csv" -o "${work}/bad.png"

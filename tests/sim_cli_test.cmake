@@ -104,7 +104,7 @@ run_sim(--fast --demo)
 expect("demo exit status" "${rc}" 0)
 # Its standard error holds the captions (below) and no report of anything left open.
 string(REGEX REPLACE "signglove-sim: virtual signer: [^\n]*\n" "" demo_reports "${err}")
-string(REGEX REPLACE "The demo has finished[^\n]*\n[^\n]*recognised:[^\n]*\n" "" demo_reports "${demo_reports}")
+string(REGEX REPLACE "The demo has finished.\n  signed:[^\n]*\n  recognised:[^\n]*\n" "" demo_reports "${demo_reports}")
 string(STRIP "${demo_reports}" demo_reports)
 expect("demo stderr: all closed" "${demo_reports}" "")
 expect_match("demo stdout" "${out}" "welcome to my presentation I hope this/the proves concept $")
@@ -116,7 +116,7 @@ file(READ "${SCENARIOS}/demo.expected" demo_expected)
 expect("demo transcript with captions" "${out}" "${demo_expected}")
 expect_match("demo captions" "${err}" "virtual signer: pressing A at the head\n")
 expect_match("demo captions" "${err}" "virtual signer: signing: presentation\n")
-expect_match("demo end" "${err}" "The demo has finished.  signed:     welcome to my presentation I hope this/the proves concept\n *recognised: welcome to my presentation I hope this/the proves concept\n")
+expect_match("demo end" "${err}" "The demo has finished.\n  signed:     welcome to my presentation I hope this/the proves concept\n  recognised: welcome to my presentation I hope this/the proves concept\n")
 
 # Help lists every name the script language takes.
 run_sim(--help)

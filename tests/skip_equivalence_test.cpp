@@ -1,7 +1,8 @@
 // Skipping idle polling must not change anything the program can observe: every
-// scenario, the demo and a long session run with and without skipping, and the
-// digests of every platform call (arguments, result, virtual time), the end time and
-// the transcript must agree.
+// scenario, the demo and a long session (clean, and with a noisy glove refreshed on
+// every read or once a period) run with and without skipping, and the digests of
+// every platform call (arguments, result, virtual time), the end time and the
+// transcript must agree.
 
 #include <gtest/gtest.h>
 
@@ -46,10 +47,16 @@ struct Script {
 };
 
 std::vector<Script> scripts() {
-  std::vector<Script> all = {{"demo", kDemoScript}, {"long_session", longSessionScript()}};
+  const std::string demo = kDemoScript;
+  std::vector<Script> all = {{"demo", demo},
+                             {"long_session", longSessionScript()},
+                             {"demo_noise_10_2", "seed 3\nnoise 10 2\n" + demo},
+                             {"demo_refresh_7", "glove refresh 7\n" + demo},
+                             {"demo_noise_20_3_refresh_7", "glove refresh 7\nnoise 20 3\n" + demo}};
+  const size_t builtIn = all.size();
   for (const auto& entry : fs::directory_iterator(kScenarioDir))
     if (entry.path().extension() == ".sim") all.push_back({entry.path().stem().string(), readFile(entry.path())});
-  std::sort(all.begin() + 2, all.end(), [](const Script& a, const Script& b) { return a.name < b.name; });
+  std::sort(all.begin() + builtIn, all.end(), [](const Script& a, const Script& b) { return a.name < b.name; });
   return all;
 }
 
@@ -103,6 +110,8 @@ const EdgeCase kEdgeCases[] = {
     {"button waits while the hand moves and the glove is noisy",
      "wait %d\nmove leftToRight\nnoise 5 1\nwait 50\nnoise 0\ncalibrate\nmove down\nwait 30\nmove rollWrists\n"
      "tap B C\n"},
+    {"a noisy record refreshed once a period that is no whole number of samples",
+     "glove refresh 3\nwait %d\nnoise 8 2\ncalibrate\nmove down\nwait 7\nnoise 0\nwait 10\nnoise 1\ntap B C\n"},
     {"events in the middle of a wait", "calibrate\nwait 300\ntap A\ntap A\nwait %d\ntouch RT RI\nwait 3\n"
                                        "untouch\nwait 1\npress D\nwait 2\nrelease D\nwait 1\npress C\n"
                                        "wait 100\nrelease C\npress B C\nwait 100\nrelease all\n"},

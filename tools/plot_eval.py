@@ -1,13 +1,13 @@
 #!/usr/bin/python3
-"""Draws signglove-eval's CSV as SVG pictures.
+"""Draws signglove-eval's CSV as pictures, each as SVG and as PNG.
 
     tools/plot_eval.py eval.csv [--out DIR] [--where COLUMN=VALUE ...]
 
 Prints the headline table (accuracy against noise and tempo, as Markdown) and writes into
-DIR (default: beside the CSV):
-  eval-accuracy.svg             accuracy against each knob, the others clean, one line per family
-  eval-noise-tempo.svg          accuracy against noise and tempo together, one panel per family
-  eval-confusion-FAMILY.svg     what each handshape, movement and word was taken for, as a heatmap
+DIR (default: beside the CSV), each as .svg and .png:
+  eval-accuracy                 accuracy against each knob, the others clean, one line per family
+  eval-noise-tempo              accuracy against noise and tempo together, one panel per family
+  eval-confusion-FAMILY         what each handshape, movement and word was taken for, as a heatmap
 
 --where keeps only the trials whose COLUMN has VALUE (for example --where tempo=1) for the
 confusion heatmaps; the accuracy pictures always use the knob sweeps in the CSV.
@@ -19,9 +19,14 @@ import csv
 import os
 import sys
 
-import matplotlib
+try:
+    import matplotlib
+except ImportError:
+    sys.exit(f"plot_eval.py needs matplotlib, which {sys.executable} does not have: install Debian's "
+             "python3-matplotlib (apt-get install python3-matplotlib) and run the script with the "
+             "system's Python 3, /usr/bin/python3 tools/plot_eval.py ...")
 
-matplotlib.use("svg")
+matplotlib.use("Agg")  # files only, no display needed
 import matplotlib.pyplot as plt  # noqa: E402
 
 # Text stays text and the files carry no date or random ids, so that the same CSV
@@ -59,10 +64,12 @@ def others_clean(row, knob):
     return all(row[column] == CLEAN[column] for column, _, _ in KNOBS if column != knob)
 
 
-def save(figure, path):
-    figure.savefig(path, metadata=SVG_METADATA, bbox_inches="tight")
+def save(figure, stem):
+    """Writes the figure as STEM.svg and STEM.png."""
+    figure.savefig(stem + ".svg", metadata=SVG_METADATA, bbox_inches="tight")
+    figure.savefig(stem + ".png", dpi=100, bbox_inches="tight")
     plt.close(figure)
-    print(path, file=sys.stderr)
+    print(stem + ".svg", stem + ".png", file=sys.stderr)
 
 
 def plot_accuracy(rows, out):
@@ -85,7 +92,7 @@ def plot_accuracy(rows, out):
     axes[0].set_ylabel("recognised (%)")
     axes[0].legend(loc="lower left")
     figure.suptitle("Accuracy against each knob, the others clean")
-    save(figure, os.path.join(out, "eval-accuracy.svg"))
+    save(figure, os.path.join(out, "eval-accuracy"))
 
 
 def plot_noise_tempo(rows, out):
@@ -114,7 +121,7 @@ def plot_noise_tempo(rows, out):
         axis.set_title(family + "s")
     axes[0].set_ylabel("tempo")
     figure.colorbar(image, ax=axes, label="recognised (%)")
-    save(figure, os.path.join(out, "eval-noise-tempo.svg"))
+    save(figure, os.path.join(out, "eval-noise-tempo"))
 
 
 def headline_table(rows):
@@ -162,7 +169,7 @@ def plot_confusion(rows, family, out):
     axis.set_ylabel("signed")
     axis.set_title(f"What each {family} was taken for ({len(rows)} trials)", fontsize=9)
     figure.colorbar(image, ax=axis, label="% of its trials", shrink=0.8)
-    save(figure, os.path.join(out, f"eval-confusion-{family}.svg"))
+    save(figure, os.path.join(out, f"eval-confusion-{family}"))
 
 
 def main():

@@ -1,0 +1,66 @@
+# Installation, man pages and the Debian package.
+#
+#   cmake --install build --prefix /usr/local      executables, man pages, tools, header
+#   (cd build && cpack -G DEB)                      signglove_VERSION_ARCH.deb
+
+include(GNUInstallDirs)
+
+# Every executable a user runs; those not built here (a missing optional package) are
+# left out.
+set(SIGNGLOVE_EXECUTABLES signglove signglove-sim signglove-rig signglove-record signglove-eval signglove-board
+  signglove-glove signglove-view)
+set(SIGNGLOVE_INSTALLED_EXECUTABLES "")
+foreach(executable IN LISTS SIGNGLOVE_EXECUTABLES)
+  if(TARGET ${executable})
+    list(APPEND SIGNGLOVE_INSTALLED_EXECUTABLES ${executable})
+    install(TARGETS ${executable} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  endif()
+endforeach()
+
+# Man pages, made from each executable's --help and --version by help2man.
+find_program(HELP2MAN help2man)
+if(HELP2MAN)
+  set(man_pages "")
+  foreach(executable IN LISTS SIGNGLOVE_INSTALLED_EXECUTABLES)
+    set(page ${CMAKE_BINARY_DIR}/man/${executable}.1)
+    add_custom_command(OUTPUT ${page}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
+      COMMAND ${HELP2MAN} --no-info --no-discard-stderr --section 1 --source "signglove ${PROJECT_VERSION}"
+              --include ${CMAKE_CURRENT_LIST_DIR}/man_common.h2m --output ${page} $<TARGET_FILE:${executable}>
+      DEPENDS ${executable} ${CMAKE_CURRENT_LIST_DIR}/man_common.h2m
+      COMMENT "Writing the man page of ${executable}"
+      VERBATIM)
+    list(APPEND man_pages ${page})
+  endforeach()
+  add_custom_target(man_pages ALL DEPENDS ${man_pages})
+  install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+else()
+  message(STATUS "help2man not found: the man pages are skipped")
+endif()
+
+# The plotting tools, as commands of their own; the glove record's layout for drivers.
+install(PROGRAMS ${PROJECT_SOURCE_DIR}/tools/plot_trace.py DESTINATION ${CMAKE_INSTALL_BINDIR}
+  RENAME signglove-plot-trace)
+install(PROGRAMS ${PROJECT_SOURCE_DIR}/tools/plot_eval.py DESTINATION ${CMAKE_INSTALL_BINDIR}
+  RENAME signglove-plot-eval)
+install(FILES ${PROJECT_SOURCE_DIR}/platform/glove_shared_record.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/signglove)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/tests/scenarios/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/scenarios
+  FILES_MATCHING PATTERN "readme_*.sim")
+
+set(CPACK_PACKAGE_NAME signglove)
+set(CPACK_PACKAGE_VENDOR "signglove")
+set(CPACK_PACKAGE_CONTACT "signglove developers <signglove@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Sign language recognition from a data glove and contact pads, with a simulator")
+set(CPACK_PACKAGE_DESCRIPTION "signglove reads a signer's right hand through a data glove and contact pads on both
+hands and recognises handshapes, movements and a short vocabulary of signed words.
+signglove-sim runs the same program against a virtual signer, glove and contact
+controller, so that every mode can be tried without hardware.")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)  # the libraries the executables link, as dpkg-shlibdeps finds them
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "python3, python3-matplotlib")
+set(CPACK_STRIP_FILES ON)  # debug information stays in the build tree
+set(CPACK_GENERATOR DEB)
+include(CPack)
