@@ -44,71 +44,71 @@ HandshapeCode classifyHandshape(const RecognitionContext& context) {
   const float T = h.thumb, I = h.index, M = h.middle, R = h.ring, L = h.little;
 
   if (group(kThumbIndexMiddle)) {
-    if (R < 25 && L < 25) return kOldSeven;
-    if (R > 40 && L > 40) {
-      if (I > 40 && M > 40) return kRound;
-      if (between(I, 15, 40) && between(M, 15, 40)) return kSalt;
+    if (R < kBendQuarterBent && L < kBendQuarterBent) return kOldSeven;
+    if (R > kBendBent && L > kBendBent) {
+      if (I > kBendBent && M > kBendBent) return kRound;
+      if (between(I, kBendSlightlyBent, kBendBent) && between(M, kBendSlightlyBent, kBendBent)) return kSalt;
     }
     return kHandshapeNone;
   }
   if (group(kThumbIndex)) {
-    if (M < 10 && R < 10 && L < 10) return kOkay;
-    if (M > 40 && R > 40 && L > 40) return kWrite;
+    if (M < kBendNearlyStraight && R < kBendNearlyStraight && L < kBendNearlyStraight) return kOkay;
+    if (M > kBendBent && R > kBendBent && L > kBendBent) return kWrite;
     return kHandshapeNone;
   }
-  if (M > 40 && R > 40 && group(kThumbMiddleRing)) {
-    if (L > 40) {
-      if (I < 10) return kPoint;
-      if (between(I, 10, 40)) return kHook;
-      if (I > 40) return kFist;
+  if (M > kBendBent && R > kBendBent && group(kThumbMiddleRing)) {
+    if (L > kBendBent) {
+      if (I < kBendNearlyStraight) return kPoint;
+      if (between(I, kBendNearlyStraight, kBendBent)) return kHook;
+      if (I > kBendBent) return kFist;
       return kHandshapeNone;
     }
-    if (L >= 10) return kHandshapeNone;
-    if (I < 10) return kAnimal;
-    if (I > 40) return kBad;
+    if (L >= kBendNearlyStraight) return kHandshapeNone;
+    if (I < kBendNearlyStraight) return kAnimal;
+    if (I > kBendBent) return kBad;
     return kHandshapeNone;
   }
   if (group(kThumbMiddle)) {
-    if (I < 40 && R < 40 && L < 40 && !group(kMiddleRing)) return kFlick;
-    if (R > 40 && L > 40) {
-      if (I < 10) return kPerth;
-      if (between(I, 10, 40) && M > 40) return kLetterC;
+    if (I < kBendBent && R < kBendBent && L < kBendBent && !group(kMiddleRing)) return kFlick;
+    if (R > kBendBent && L > kBendBent) {
+      if (I < kBendNearlyStraight) return kPerth;
+      if (between(I, kBendNearlyStraight, kBendBent) && M > kBendBent) return kLetterC;
     }
     return kHandshapeNone;
   }
   if (group(kThumbRingLittle)) {
     if (group(kIndexMiddle)) {
-      if (I < 20 && M < 20) return between(h.angle2, -70, 0) ? kLetterN : kSpoon;
-      if (between(I, 10, 30)) return kWish;
+      if (I < kBendLightlyBent && M < kBendLightlyBent) return between(h.angle2, -70, 0) ? kLetterN : kSpoon;
+      if (between(I, kBendNearlyStraight, kBendHalfBent)) return kWish;
       return kHandshapeNone;
     }
-    if (I < 15 && M < 25) return kTwo;
-    if (I > 40 && M > 40) return kKneel;
-    if (I > 40 && R > 40 && L > 40) return kRude;
+    if (I < kBendSlightlyBent && M < kBendQuarterBent) return kTwo;
+    if (I > kBendBent && M > kBendBent) return kKneel;
+    if (I > kBendBent && R > kBendBent && L > kBendBent) return kRude;
     return kHandshapeNone;
   }
-  if (I < 20 && M < 20 && R < 20 && group(kThumbLittle)) {
+  if (I < kBendLightlyBent && M < kBendLightlyBent && R < kBendLightlyBent && group(kThumbLittle)) {
     if (group(kIndexMiddleRing)) return between(h.angle2, -90, 0) ? kLetterM : kMother;
     return kThree;
   }
-  if (T > 30 && I < 15 && M < 15 && R < 15 && L < 15 && !group(kFourFingers)) return kFour;
+  if (T > kBendHalfBent && I < kBendSlightlyBent && M < kBendSlightlyBent && R < kBendSlightlyBent && L < kBendSlightlyBent && !group(kFourFingers)) return kFour;
   if (group(kFourFingers)) {
-    if (T < 40 && I < 15 && M < 15 && R < 15 && L < 15) return kFlat;
-    if (T > 40 && I > 40 && M > 40 && R > 40 && L > 40) return kThick;
-    if (between(I, 15, 40) && between(M, 15, 40) && between(R, 15, 40) && between(L, 15, 40)) return kCup;
+    if (T < kBendBent && I < kBendSlightlyBent && M < kBendSlightlyBent && R < kBendSlightlyBent && L < kBendSlightlyBent) return kFlat;
+    if (T > kBendBent && I > kBendBent && M > kBendBent && R > kBendBent && L > kBendBent) return kThick;
+    if (between(I, kBendSlightlyBent, kBendBent) && between(M, kBendSlightlyBent, kBendBent) && between(R, kBendSlightlyBent, kBendBent) && between(L, kBendSlightlyBent, kBendBent)) return kCup;
     return kHandshapeNone;
   }
-  if (T < 5 && I < 5 && M < 5 && R < 5 && L < 5) return kSpread;
-  if (between(I, 10, 40) && between(M, 10, 40) && between(R, 10, 40) && between(L, 10, 40) && !group(kThumbLittle))
+  if (T < kBendStraight && I < kBendStraight && M < kBendStraight && R < kBendStraight && L < kBendStraight) return kSpread;
+  if (between(I, kBendNearlyStraight, kBendBent) && between(M, kBendNearlyStraight, kBendBent) && between(R, kBendNearlyStraight, kBendBent) && between(L, kBendNearlyStraight, kBendBent) && !group(kThumbLittle))
     return kBall;
-  if (T < 10 && I > 40 && M > 40 && R > 40 && L > 40) return kGood;
-  if (T < 10 && I < 10 && M > 40 && R > 40 && L > 40) return kGun;
-  if (T < 10 && I < 10 && M < 10 && R > 15 && L > 15) return kEight;
-  if (T < 10 && I < 10 && M < 10 && R < 10 && L > 10) return kNine;
-  if (T < 10 && I < 10 && M > 10 && R < 10 && L < 10) return kMiddle;
-  if (T < 10 && I > 40 && M > 40 && R > 40 && L < 30) return kAmbivalent;
-  if (between(I, 15, 40) && M > 40 && R > 40 && L > 40) return kSoon;
-  if (T < 10 && I < 10 && M > 40 && R > 40 && L < 40) return kLove;
+  if (T < kBendNearlyStraight && I > kBendBent && M > kBendBent && R > kBendBent && L > kBendBent) return kGood;
+  if (T < kBendNearlyStraight && I < kBendNearlyStraight && M > kBendBent && R > kBendBent && L > kBendBent) return kGun;
+  if (T < kBendNearlyStraight && I < kBendNearlyStraight && M < kBendNearlyStraight && R > kBendSlightlyBent && L > kBendSlightlyBent) return kEight;
+  if (T < kBendNearlyStraight && I < kBendNearlyStraight && M < kBendNearlyStraight && R < kBendNearlyStraight && L > kBendNearlyStraight) return kNine;
+  if (T < kBendNearlyStraight && I < kBendNearlyStraight && M > kBendNearlyStraight && R < kBendNearlyStraight && L < kBendNearlyStraight) return kMiddle;
+  if (T < kBendNearlyStraight && I > kBendBent && M > kBendBent && R > kBendBent && L < kBendHalfBent) return kAmbivalent;
+  if (between(I, kBendSlightlyBent, kBendBent) && M > kBendBent && R > kBendBent && L > kBendBent) return kSoon;
+  if (T < kBendNearlyStraight && I < kBendNearlyStraight && M > kBendBent && R > kBendBent && L < kBendBent) return kLove;
   return kHandshapeNone;
 }
 

@@ -12,6 +12,19 @@ enum Handshape : HandshapeCode {
   kLastHandshape = kAnimal
 };
 
+// The bends the handshape tree compares fingers with, from straight to bent (the
+// glove's 8-bit readings, larger meaning more bent).
+constexpr float kBendStraight = 5;
+constexpr float kBendNearlyStraight = 10;
+constexpr float kBendSlightlyBent = 15;
+constexpr float kBendLightlyBent = 20;
+constexpr float kBendQuarterBent = 25;
+constexpr float kBendHalfBent = 30;
+constexpr float kBendBent = 40;
+inline constexpr float kHandshapeBendThresholds[] = {kBendStraight,    kBendNearlyStraight, kBendSlightlyBent,
+                                                     kBendLightlyBent, kBendQuarterBent,    kBendHalfBent,
+                                                     kBendBent};
+
 // Names the right hand's shape from sample 0 of the window's bends and second angle
 // and from the contact groups of the current packet.
 HandshapeCode classifyHandshape(const RecognitionContext& context);

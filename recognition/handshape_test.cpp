@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <initializer_list>
+#include <set>
 #include <iterator>
 #include <vector>
 
@@ -267,6 +269,31 @@ TEST(Handshape, EveryBoundAtItsValueAndOnePast) {
     setHand(context, hand);
     EXPECT_EQ(classifyHandshape(context), hand.expected) << hand.name;
   }
+}
+
+// The thresholds the live view marks on its bend bars are the tree's own: across every
+// case above, any finger's answer changes only at one of them, and each is used.
+TEST(Handshape, BendThresholdsAreWhereTheTreeChangesItsAnswer) {
+  constexpr float kStep = 0.25f, kHighest = 60;
+  std::set<float> used;
+  for (const HandCase& hand : kHandCases)
+    for (int finger = 0; finger < 5; ++finger) {
+      RecognitionContext context;
+      setHand(context, hand);
+      float& bend = context.window.channel[kChannelThumb + finger][0];
+      bend = 0;
+      for (HandshapeCode before = classifyHandshape(context); bend < kHighest;) {
+        bend += kStep;
+        const HandshapeCode after = classifyHandshape(context);
+        if (after == before) continue;
+        const float* threshold = std::find_if(std::begin(kHandshapeBendThresholds), std::end(kHandshapeBendThresholds),
+                                              [&](float value) { return value >= bend - kStep && value <= bend; });
+        ASSERT_NE(threshold, std::end(kHandshapeBendThresholds)) << hand.name << ": finger " << finger << " at " << bend;
+        used.insert(*threshold);
+        before = after;
+      }
+    }
+  EXPECT_EQ(used.size(), std::size(kHandshapeBendThresholds));
 }
 
 TEST(Handshape, ZeroedContextIsSpread) {
