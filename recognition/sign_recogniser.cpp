@@ -27,6 +27,14 @@ const char* lookUpSign(HandshapeCode start, MovementCode movement, HandshapeCode
   return nullptr;
 }
 
+bool isSignWord(std::string_view word) {
+  for (const SignRule& rule : kSignTable) {
+    const std::string_view printed = rule.word;
+    if (printed.size() == word.size() + 1 && printed.starts_with(word)) return true;
+  }
+  return false;
+}
+
 void recogniseSign(RecognitionContext& context) {
   while (takeWindow(context) != 1) {
   }

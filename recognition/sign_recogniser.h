@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string_view>
+
 #include "recognition/handshape.h"
 #include "recognition/movement_classifier.h"
 
@@ -18,6 +20,9 @@ struct SignRule {
 
 // The word of the first rule that matches, or nullptr.
 const char* lookUpSign(HandshapeCode start, MovementCode movement, HandshapeCode end);
+
+// True when a rule of the sign table prints this word (given without its space).
+bool isSignWord(std::string_view word);
 
 // Reads one sign (hold, movement, closing handshape) and prints its word, if any.
 void recogniseSign(RecognitionContext& context);

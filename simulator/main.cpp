@@ -20,6 +20,7 @@
 #include "simulator/signer.h"
 #include "simulator/simulation.h"
 #include "simulator/trace.h"
+#include "view/sim_view.h"
 
 namespace {
 
@@ -28,7 +29,8 @@ constexpr int kExitUsage = 2;
 const char* const kHelp = R"(usage: signglove-sim [OPTIONS] SCRIPT    run a scenario script (- reads standard input)
        signglove-sim [OPTIONS] --demo      run the built-in demo
        signglove-sim --help
-options: --realtime | --fast, --timing, --trace FILE, --narrate
+options: --realtime | --fast, --timing, --trace FILE, --narrate,
+         --view PORT [--view-keep] [--listen ADDRESS]
 
 Runs signglove against a virtual signer, glove and contact controller on a virtual
 clock, and writes the program's console to standard output; every clear of the
@@ -38,7 +40,10 @@ the wall clock on a terminal; everything else runs as fast as it can. --realtime
 error. --trace FILE writes every sample the program takes, what the signer does and
 what the program prints, with their times, as CSV (see README.md, "Traces and
 plots"). --narrate captions what the virtual signer does (the demo always does): in a
-status line on a terminal, else on standard error. Exit status: 0 when the program
+status line on a terminal, else on standard error. --view PORT serves a live view of
+the run at http://127.0.0.1:PORT/ (0: any free port; --listen ADDRESS serves on
+another address), at the pace of the wall clock, and for 3 s after the end
+(--view-keep: until Ctrl-C). Exit status: 0 when the program
 ended by itself, 2 for a bad script, 3 when the simulation had to stop it (still
 running 5 s after the last action, or waiting for a key the scenario never types).
 
@@ -140,8 +145,8 @@ std::string nameList(const char* title, const std::vector<std::string_view>& nam
 }
 
 int usage() {
-  std::fputs("usage: signglove-sim [--realtime | --fast] [--timing] [--trace FILE] [--narrate] SCRIPT|-|--demo"
-             " (see --help)\n",
+  std::fputs("usage: signglove-sim [--realtime | --fast] [--timing] [--trace FILE] [--narrate]"
+             " [--view PORT [--view-keep] [--listen ADDRESS]] SCRIPT|-|--demo (see --help)\n",
              stderr);
   return kExitUsage;
 }
@@ -149,6 +154,7 @@ int usage() {
 void observe(const ObservedCall& call) {
   traceObserve(call);
   narrationObserve(call);
+  simViewObserve(call);
 }
 
 void startNarration(const Scenario& scenario, bool stdoutIsTerminal) {
@@ -169,6 +175,8 @@ int main(int argc, char** argv) {
   bool demo = false, realtime = false, fast = false, timing = false, narrate = false;
   const char* script = nullptr;
   const char* tracePath = nullptr;
+  SimViewOptions view;
+  bool viewing = false, viewOption = false;
   for (int index = 1; index < argc; ++index) {
     const char* argument = argv[index];
     if (std::strcmp(argument, "--help") == 0) {
@@ -191,12 +199,27 @@ int main(int argc, char** argv) {
       narrate = true;
     else if (std::strcmp(argument, "--trace") == 0 && index + 1 < argc && !tracePath)
       tracePath = argv[++index];
+    else if (std::strcmp(argument, "--view") == 0 && index + 1 < argc && !viewing &&
+             viewPortNumber(argv[index + 1], view.port)) {
+      viewing = true;
+      ++index;
+    } else if (std::strcmp(argument, "--view-keep") == 0) {
+      view.keep = viewOption = true;
+    } else if (std::strcmp(argument, "--listen") == 0 && index + 1 < argc) {
+      view.address = argv[++index];
+      viewOption = true;
+    }
     else if (!script && (argument[0] != '-' || std::strcmp(argument, "-") == 0))
       script = argument;
     else
       return usage();
   }
-  if (demo == (script != nullptr) || (realtime && fast)) return usage();
+  if (demo == (script != nullptr) || (realtime && fast) || (viewOption && !viewing)) return usage();
+  if (viewing && fast) {
+    std::fputs("signglove-sim: --view runs at the pace of the wall clock, for a person to watch; --fast cannot be"
+               " watched\n", stderr);
+    return kExitUsage;
+  }
 
   std::string text = demo ? kDemoScript : "";
   const char* name = demo ? "demo" : std::strcmp(script, "-") == 0 ? "stdin" : script;
@@ -230,10 +253,15 @@ int main(int argc, char** argv) {
   options.keepTranscript = false;
   options.keepReplies = false;
   options.echoIsTerminal = isatty(STDOUT_FILENO) == 1;
-  options.realtime = realtime || (demo && options.echoIsTerminal && !fast);
+  options.realtime = realtime || viewing || (demo && options.echoIsTerminal && !fast);
+  std::string viewError;
+  if (viewing && !simViewStart(scenario, view, viewError)) {
+    std::fprintf(stderr, "signglove-sim: %s\n", viewError.c_str());
+    return kExitUsage;
+  }
   narrate = narrate || demo;
   if (narrate) startNarration(scenario, options.echoIsTerminal);
-  if (narrate || tracePath) options.observe = observe;
+  if (narrate || tracePath || viewing) options.observe = observe;
   const auto wallStart = std::chrono::steady_clock::now();
   const SimulationResult result = runSimulation(scenario, options);
   errno = 0;
@@ -263,6 +291,7 @@ int main(int argc, char** argv) {
                  static_cast<long long>(result.observation.calls),
                  static_cast<long long>(result.observation.skippedCalls));
   }
+  simViewFinish(result.exitStatus);
   if (!traceWritten) {
     std::fprintf(stderr, "signglove-sim: cannot write %s: %s\n", tracePath, std::strerror(traceError));
     return kExitUsage;
