@@ -17,7 +17,7 @@ bool failed(std::string& error, const char* what) {
 
 }  // namespace
 
-bool ptyOpen(Pty& pty, std::string& error) {
+bool ptyOpen(Pty& pty, std::string& error, bool raw) {
   pty = Pty{};
   pty.master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (pty.master < 0) return failed(error, "cannot open a pseudo-terminal");
@@ -35,6 +35,7 @@ bool ptyOpen(Pty& pty, std::string& error) {
     ptyClose(pty);
     return false;
   }
+  if (!raw) return true;
   // Raw from the start: the program makes it raw too, but only once it has opened it.
   cfmakeraw(&settings);
   if (tcsetattr(pty.slave, TCSANOW, &settings) != 0) {

@@ -11,9 +11,9 @@ struct Pty {
   std::string slavePath;   // /dev/pts/N
 };
 
-// Opens a pair with a raw slave (no echo, no line editing, no translation); false with
-// the reason in error when it cannot.
-bool ptyOpen(Pty& pty, std::string& error);
+// Opens a pair with a raw slave (no echo, no line editing, no translation), or, not raw,
+// one set as a new terminal is; false with the reason in error when it cannot.
+bool ptyOpen(Pty& pty, std::string& error, bool raw = true);
 
 // Closes both ends.
 void ptyClose(Pty& pty);

@@ -43,9 +43,11 @@ void simViewObserve(const ObservedCall& call) {
   const int64_t now = world.nowMicros;
   captionsUntil(now);
   switch (call.kind) {
-    case ObservedCall::kGloveRead:
-      viewFeedGloveRead(view.feed, now, *call.record, viewClockMicros());
+    case ObservedCall::kGloveRead: {
+      viewFeedGlove(view.feed, now, *call.record, viewClockMicros());
+      viewFeedSample(view.feed, now, *call.record);
       break;
+    }
     case ObservedCall::kByteSent:
       viewFeedByteSent(view.feed, call.byte);
       break;
@@ -75,7 +77,7 @@ void simViewFinish(int exitStatus) {
   if (latencies.count > 0)
     std::fprintf(stderr,
                  "signglove-sim: the live view served %d viewers; events left the server %.2f ms (median), %.2f ms "
-                 "(worst) after the program's glove read\n",
+                 "(worst) after the program read the glove record\n",
                  view.hub.viewersEver, static_cast<double>(viewLatencyMedian(latencies)) / 1e3,
                  static_cast<double>(latencies.worstMicros) / 1e3);
   view.scenario = nullptr;

@@ -48,11 +48,10 @@ void viewFeedGlove(ViewFeed& feed, int64_t atMicros, const GloveRecord& record, 
   feed.holding = true;
 }
 
-void viewFeedGloveRead(ViewFeed& feed, int64_t atMicros, const GloveRecord& record, int64_t bornMicros) {
-  viewFeedGlove(feed, atMicros, record, bornMicros);
+void viewFeedSample(ViewFeed& feed, int64_t atMicros, const GloveRecord& record) {
   SeenSample sample;
   if (!seenGloveRead(feed.seen, record, sample)) return;
-  viewHubPublish(*feed.hub, sampleEvent(atMicros, sample), true, bornMicros);
+  viewHubPublish(*feed.hub, sampleEvent(atMicros, sample), true);
   if (sample.windowDone)
     viewHubPublish(*feed.hub, windowEvent(atMicros, sample.window, sample.still, windowHandshape(feed.seen)), true);
 }

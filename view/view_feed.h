@@ -40,8 +40,9 @@ void viewFeedByteTaken(ViewFeed& feed, int byte);
 // change was seen, for the latency figures.
 void viewFeedGlove(ViewFeed& feed, int64_t atMicros, const GloveRecord& record, int64_t bornMicros = 0);
 
-// The program read the glove record: a sample when a reply it accepted came before.
-void viewFeedGloveRead(ViewFeed& feed, int64_t atMicros, const GloveRecord& record, int64_t bornMicros = 0);
+// The program read the glove record: a sample when a reply it accepted came before (and
+// the window's event when it ends one). The record's own event is viewFeedGlove's.
+void viewFeedSample(ViewFeed& feed, int64_t atMicros, const GloveRecord& record);
 
 // Time has moved on: a change held back is sent once its time has come.
 void viewFeedTick(ViewFeed& feed, int64_t atMicros);
