@@ -109,6 +109,12 @@ bool viewServerStart(ViewServer& server, ViewHub& hub, const std::string& addres
   auto http = std::make_unique<httplib::Server>();
   http->new_task_queue = [] { return new ConnectionThreads; };
   http->set_tcp_nodelay(true);
+  // Not httplib's own choice, which adds SO_REUSEPORT: a second view started on a port
+  // in use would then share it, each taking some of the viewers.
+  http->set_socket_options([](socket_t socket) {
+    const int yes = 1;
+    setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   http->set_payload_max_length(kLongestRequestBody);
   http->set_default_headers({{"X-Content-Type-Options", "nosniff"}});
   for (size_t index = 0; index < kPageFileCount; ++index) {
