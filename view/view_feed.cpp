@@ -43,7 +43,6 @@ void viewFeedGlove(ViewFeed& feed, int64_t atMicros, const GloveRecord& record, 
       !feed.anyPublished || std::memcmp(record.buttons, feed.published.buttons, sizeof record.buttons) != 0;
   if (buttonsChanged || atMicros - feed.publishedAt >= kGloveEventMicros)
     return publishGlove(feed, atMicros, record, bornMicros);
-  if (!feed.holding) feed.heldBornMicros = bornMicros;  // the change waiting longest is timed
   feed.held = record;
   feed.holding = true;
 }
@@ -58,7 +57,7 @@ void viewFeedSample(ViewFeed& feed, int64_t atMicros, const GloveRecord& record)
 
 void viewFeedTick(ViewFeed& feed, int64_t atMicros) {
   if (feed.holding && atMicros - feed.publishedAt >= kGloveEventMicros)
-    publishGlove(feed, atMicros, feed.held, feed.heldBornMicros);
+    publishGlove(feed, atMicros, feed.held, 0);  // held back on purpose: not timed
 }
 
 void viewFeedConsole(ViewFeed& feed, const ConsolePiece& piece) {

@@ -25,7 +25,6 @@ struct ViewFeed {
   int64_t publishedAt = 0;       // when, in the run's time
   bool anyPublished = false;
   GloveRecord held{};            // a change not sent yet
-  int64_t heldBornMicros = 0;
   bool holding = false;
 };
 
@@ -37,7 +36,7 @@ void viewFeedByteSent(ViewFeed& feed, int byte);
 void viewFeedByteTaken(ViewFeed& feed, int byte);
 
 // The glove record is this now; bornMicros (CLOCK_MONOTONIC, 0: not timed) is when the
-// change was seen, for the latency figures.
+// change was seen, for the latency figures, which leave out a change held back.
 void viewFeedGlove(ViewFeed& feed, int64_t atMicros, const GloveRecord& record, int64_t bornMicros = 0);
 
 // The program read the glove record: a sample when a reply it accepted came before (and
