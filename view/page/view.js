@@ -261,6 +261,13 @@
   const above = positionView('above', 'x', 'z', false);
   const side = positionView('side', 'z', 'y', true);
 
+  function drawPosition() {
+    above.draw();
+    side.draw();
+    const p = state.hand ? state.hand.position : [null, null, null];
+    document.getElementById('position').textContent = 'x ' + shown(p[0], 1) + '   y ' + shown(p[1], 1) + '   z ' + shown(p[2], 1);
+  }
+
   // Both hands, palms towards the signer, thumbs towards the middle.
   const pads = { svg: document.getElementById('pads'), marks: {} };
   const FINGER_SHAPES = { T: null, I: [-27, 62], M: [-9, 70], R: [9, 64], P: [27, 50] };
@@ -382,9 +389,9 @@
   }
 
   const drawers = {
-    hand: function () { drawBends(); drawAngles(); above.draw(); side.draw(); },
+    hand: function () { drawBends(); drawAngles(); drawPosition(); },
     buttons: drawButtons,
-    track: function () { above.draw(); side.draw(); },
+    track: drawPosition,
     pads: drawPads,
     windows: drawWindows,
     console: drawConsole,
