@@ -3,7 +3,7 @@
 #include "view/sim_view.h"
 
 bool simViewStart(const Scenario&, const SimViewOptions&, std::string& error) {
-  error = "this signglove-sim was built without the live view (cpp-httplib, libcpp-httplib-dev, was not found)";
+  error = "built without the live view: cpp-httplib (libcpp-httplib-dev) was not found";
   return false;
 }
 
