@@ -106,6 +106,7 @@ std::string urlOf(const std::string& address, int port) {
 }  // namespace
 
 bool viewServerStart(ViewServer& server, ViewHub& hub, const std::string& address, int port, std::string& error) {
+  signal(SIGPIPE, SIG_IGN);  // a viewer that goes mid-write is an error on its connection, not an end
   auto http = std::make_unique<httplib::Server>();
   http->new_task_queue = [] { return new ConnectionThreads; };
   http->set_tcp_nodelay(true);

@@ -34,7 +34,7 @@ struct ViewServer {
 };
 
 // Serves the hub on address and port (0: any free port); false with the reason when it
-// cannot listen there.
+// cannot listen there. SIGPIPE is ignored from then on.
 bool viewServerStart(ViewServer& server, ViewHub& hub, const std::string& address, int port, std::string& error);
 
 // Goes on serving for seconds, or until SIGINT, SIGTERM or SIGHUP (forever when seconds
