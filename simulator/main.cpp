@@ -19,6 +19,7 @@
 #include "simulator/script.h"
 #include "simulator/signer.h"
 #include "simulator/simulation.h"
+#include "simulator/stop_diagnosis.h"
 #include "simulator/trace.h"
 
 namespace {
@@ -250,8 +251,12 @@ int main(int argc, char** argv) {
                              recognisedWords(narrationSignPages())))
                    .c_str(),
                options.echoIsTerminal ? stdout : stderr);
-  if (result.exitStatus == kExitStopped)
+  if (result.exitStatus == kExitStopped) {
     std::fprintf(stderr, "signglove-sim: stopped: %s\n", result.stopReason.c_str());
+    const bool waitingForKey = result.stopReason.find("key") != std::string::npos;
+    for (const std::string& line : explainStop(stopFactsOf(scenario, result.transcript, waitingForKey)))
+      std::fprintf(stderr, "signglove-sim: %s\n", line.c_str());
+  }
   else  // a program stopped half-way has not had its chance to close anything
     for (const std::string& end : result.looseEnds) std::fprintf(stderr, "signglove-sim: %s\n", end.c_str());
   if (timing) {
