@@ -17,6 +17,17 @@ foreach(executable IN LISTS SIGNGLOVE_EXECUTABLES)
   endif()
 endforeach()
 
+# Every executable's command line follows the same conventions.
+set(cli_executables "")
+foreach(executable IN LISTS SIGNGLOVE_INSTALLED_EXECUTABLES)
+  if(executable STREQUAL "signglove-rig" OR executable STREQUAL "signglove-board")
+    continue()  # their command lines are still their own
+  endif()
+  list(APPEND cli_executables $<TARGET_FILE:${executable}>)
+endforeach()
+add_test(NAME cli_conventions COMMAND ${CMAKE_COMMAND} "-DEXECUTABLES=${cli_executables}" -DVERSION=${PROJECT_VERSION}
+  -P ${PROJECT_SOURCE_DIR}/tests/cli_conventions_test.cmake)
+
 # Man pages, made from each executable's --help and --version by help2man.
 find_program(HELP2MAN help2man)
 if(HELP2MAN)
