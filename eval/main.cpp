@@ -62,13 +62,15 @@ bool written(FILE* file, const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{
-      "Runs every handshape, movement and word the virtual signer knows through signglove in the simulator,\n"
-      "under a grid of conditions, and measures how often the program names what was signed. Writes one CSV\n"
-      "line per trial, then prints accuracy per condition and per class and, per family, what was taken for what.\n"
-      "Giving any of --noise, --bend-noise, --tempo, --scan, --refresh runs every combination of the values\n"
-      "given instead of a preset grid (the knobs not given stay clean: 0, 0, 1, 2, 0).",
-      "signglove-eval"};
+  CLI::App app{"Measures how often signglove names what the virtual signer signed, under a grid of conditions.",
+               "signglove-eval"};
+  app.footer(
+      "\nRuns every handshape, movement and word the virtual signer knows through signglove in the simulator,\n"
+      "under a grid of conditions. Writes one CSV line per trial, then prints accuracy per condition and per\n"
+      "class and, per family, what was taken for what. Giving any of --noise, --bend-noise, --tempo, --scan,\n"
+      "--refresh runs every combination of the values given instead of a preset grid (the knobs not given\n"
+      "stay clean: 0, 0, 1, 2, 0).\n\n"
+      "Exit status: 0; 1 when a worker fails or a write fails; 2 for a bad command line; 130 when interrupted.");
   std::string gridName = "small", csvPath = "eval.csv";
   int jobs = defaultJobs(), seeds = 0;
   std::vector<std::string> families;
