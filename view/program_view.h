@@ -11,7 +11,6 @@
 #include <vector>
 
 constexpr int kViewExitCannotSetUp = 1;
-constexpr int kViewExitUsage = 2;
 constexpr int kProgramViewLingerSeconds = 3;  // served this long after the program ends, unless kept
 
 struct ProgramViewOptions {

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "simulator/command_line.h"
 #include "simulator/scenario.h"
 #include "simulator/world.h"
 #include "view/view_server.h"
@@ -16,6 +17,15 @@ struct SimViewOptions {
   std::string address = kViewDefaultAddress;
   bool keep = false;  // served after the run until Ctrl-C (or SIGTERM)
 };
+
+// The options --view, --listen and --view-keep give (checked by checkSimCommandLine).
+inline SimViewOptions simViewOptionsOf(const SimCommandLine& line) {
+  SimViewOptions options;
+  viewPortNumber(line.view.c_str(), options.port);
+  if (!line.listen.empty()) options.address = line.listen;
+  options.keep = line.viewKeep;
+  return options;
+}
 
 // Starts serving the view of a run of the scenario and says where on standard error;
 // false with the reason when it cannot (the port is taken; the simulator was built
