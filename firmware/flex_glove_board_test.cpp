@@ -1,0 +1,118 @@
+// The flex glove's firmware alone on its emulated board: what it sends for a hand's
+// bends and buttons, how exactly a linear calibration reads the bends back, and its pace.
+
+#include "firmware/flex_glove_board.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "firmware/flex_divider.h"
+#include "firmware/glove_pins.h"
+
+namespace {
+
+constexpr int64_t kSampleMicros = 1000000 / GLOVE_SAMPLES_PER_SECOND;
+constexpr uint64_t kCyclesPerMicro = 16;
+
+class FlexGloveBoardTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    ASSERT_TRUE(flexGloveBoardStart(board, SIGNGLOVE_GLOVE_FIRMWARE_ELF, error)) << error;
+  }
+
+  // The numbers of the last line the firmware sends within two samples of the hand
+  // taking this shape: by then a whole sample has seen it.
+  std::vector<long> lineFor(const GloveHand& hand) {
+    flexGloveBoardSetHand(board, hand);
+    const std::vector<GloveLine> lines = flexGloveBoardRun(board, 2 * kSampleMicros + kSampleMicros / 2);
+    EXPECT_FALSE(lines.empty());
+    if (lines.empty()) return {};
+    std::vector<long> numbers;
+    std::istringstream fields(lines.back().text);
+    for (std::string field; std::getline(fields, field, ',');) numbers.push_back(std::stol(field));
+    return numbers;
+  }
+
+  FlexGloveBoard board;
+};
+
+// The firmware's resistance for what the real chip's ADC reads at this bend: the
+// middle of the reading's voltages through the divider.
+long ohmsFor(uint8_t bend) {
+  const long reading = flexGloveReading(bend);
+  const long below = 2047 - 2 * reading;
+  return std::min<long>((static_cast<long>(FLEX_FIXED_OHMS) * (2 * reading + 1) + below / 2) / below,
+                        static_cast<long>(FLEX_MAX_OHMS));
+}
+
+TEST_F(FlexGloveBoardTest, SendsEachSensorsResistanceAndEachButtonInColumnOrder) {
+  const GloveHand hands[] = {
+      {{0, 0, 0, 0, 0}, {0, 0, 0, 0}},
+      {{1, 25, 60, 63, 30}, {1, 0, 0, 0}},
+      {{60, 1, 60, 60, 60}, {0, 1, 1, 0}},
+      {{63, 63, 63, 63, 63}, {1, 1, 1, 1}},
+      {{200, 0, 0, 0, 255}, {0, 0, 0, 1}},  // past fully bent the sensor reads on
+  };
+  for (const GloveHand& hand : hands) {
+    std::vector<long> expected;
+    for (uint8_t bend : hand.bend) expected.push_back(ohmsFor(bend));
+    for (uint8_t button : hand.buttons) expected.push_back(button);
+    EXPECT_EQ(lineFor(hand), expected) << "thumb bend " << int{hand.bend[0]};
+  }
+}
+
+// Every bend of the signer's scale, through the divider, the ADC and the firmware,
+// comes back through a linear calibration (25 kOhm straight, 100 kOhm fully bent) to
+// within a fifth of a step: rounded, it is the bend itself, on every finger. So is
+// every bend on to 148, where the ADC's steps grow past half a bend.
+TEST_F(FlexGloveBoardTest, ALinearCalibrationReadsEveryBendBack) {
+  constexpr int kLastExactBend = 148;
+  double worst = 0;
+  for (int first = 0; first <= kLastExactBend; first += GLOVE_FINGERS) {
+    GloveHand hand;
+    for (int finger = 0; finger < GLOVE_FINGERS; ++finger)
+      hand.bend[finger] = static_cast<uint8_t>(std::min(first + finger, kLastExactBend));
+    const std::vector<long> line = lineFor(hand);
+    ASSERT_EQ(line.size(), static_cast<size_t>(GLOVE_FINGERS + GLOVE_BUTTONS));
+    for (int finger = 0; finger < GLOVE_FINGERS; ++finger) {
+      const double error = calibratedBend(static_cast<double>(line[finger])) - hand.bend[finger];
+      EXPECT_LT(std::abs(error), 0.5) << "bend " << int{hand.bend[finger]} << " on finger " << finger;
+      if (hand.bend[finger] <= kFlexFullBend) worst = std::max(worst, std::abs(error));
+    }
+  }
+  EXPECT_LT(worst, 0.2);
+}
+
+// One line every 5 ms, whatever the hand does: each starts within 50 us of its
+// sample's tick, and is over well before the next begins.
+TEST_F(FlexGloveBoardTest, SendsTwoHundredLinesASecondAtASteadyPace) {
+  const GloveHand hands[] = {
+      {{0, 0, 0, 0, 0}, {0, 0, 0, 0}},
+      {{63, 63, 63, 63, 63}, {1, 1, 1, 1}},  // the longest line there is but for open sensors
+      {{1, 25, 60, 63, 30}, {1, 0, 1, 0}},
+  };
+  std::vector<GloveLine> lines;
+  for (int step = 0; step < 100; ++step) {  // a second: a new hand every 10 ms, two samples each
+    flexGloveBoardSetHand(board, hands[step % std::size(hands)]);
+    for (GloveLine& line : flexGloveBoardRun(board, 2 * kSampleMicros)) lines.push_back(std::move(line));
+  }
+  ASSERT_GE(lines.size(), static_cast<size_t>(GLOVE_SAMPLES_PER_SECOND - 1));
+  EXPECT_LE(lines.size(), static_cast<size_t>(GLOVE_SAMPLES_PER_SECOND));
+  const uint64_t period = kSampleMicros * kCyclesPerMicro;
+  uint64_t earliest = UINT64_MAX, latest = 0;  // from the tick before
+  for (const GloveLine& line : lines) {
+    const uint64_t sinceTick = (line.startCycle - lines.front().startCycle + period / 2) % period;
+    earliest = std::min(earliest, sinceTick);
+    latest = std::max(latest, sinceTick);
+  }
+  EXPECT_LT(latest - earliest, 50 * kCyclesPerMicro);  // writing the numbers takes longer for some
+  EXPECT_LT(avrBoardCycle(board.chip) - lines.back().startCycle, 2 * period);
+}
+
+}  // namespace
