@@ -18,6 +18,8 @@ struct avr_irq_t;
 struct GloveHand {
   uint8_t bend[5] = {};     // thumb, index, middle, ring, little
   uint8_t buttons[4] = {};  // A, B, C, D
+
+  bool operator==(const GloveHand&) const = default;
 };
 
 struct FlexGloveBoard {
