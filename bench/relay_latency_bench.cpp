@@ -102,7 +102,8 @@ int main(int argc, char** argv) {
   report("controller to program", toProgram, directIn);
   std::printf("relay's own handling (coming to passed on): median %.1f us, worst %.1f us; bytes lost: %lld;"
               " straight worst: %.1f us, %.1f us\n",
-              at(log.handlingNanos, 0.5), at(log.handlingNanos, 1.0), static_cast<long long>(log.lostToProgram),
+              at(log.timings.sampleNanos, 0.5), static_cast<double>(log.timings.worstNanos) / 1e3,
+              static_cast<long long>(log.lostToProgram),
               at(directOut, 1.0), at(directIn, 1.0));
   return 0;
 }

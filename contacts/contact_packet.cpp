@@ -94,17 +94,27 @@ Attempt readOneReply(ContactPacket& packet, PacketDeadline& state, bool lastAtte
 
 }  // namespace
 
+// A line that only ever gives frames that are refused (a wrong checksum, too many
+// entries) is as useless as a silent one, and must not hang the program without a word:
+// once no reply has been accepted for as long as the time-out, counted from the request
+// of the first refused attempt to that of the latest, it is reported as a time-out and
+// waits for Enter likewise. A healthy line never refuses for that long.
 void readContactPacket(RecognitionContext& context) {
+  PacketDeadline& state = context.deadline;
+  bool refusing = false;
+  uint32_t firstRefusedDeadline = 0;
   for (bool failed = false;; failed = true) {
-    switch (readOneReply(context.packet, context.deadline, failed)) {
-      case Attempt::kAccepted:
-        return;
-      case Attempt::kTimedOut:
-        consolePrint("error in packet: routine TIMED OUT\n");
-        consoleReadChar();
-        break;
-      case Attempt::kRejected:
-        break;
+    const Attempt attempt = readOneReply(context.packet, state, failed);
+    if (attempt == Attempt::kAccepted) return;
+    if (attempt == Attempt::kRejected && !refusing) {
+      refusing = true;
+      firstRefusedDeadline = state.deadline;
+    }
+    const bool refusedTooLong = attempt == Attempt::kRejected && state.deadline - firstRefusedDeadline >= kPacketTimeoutMs;
+    if (attempt == Attempt::kTimedOut || refusedTooLong) {
+      consolePrint("error in packet: routine TIMED OUT\n");
+      consoleReadChar();
+      refusing = false;
     }
   }
 }

@@ -38,6 +38,8 @@ const AcceptedReply kAcceptedReplies[] = {
     {"silent controller, Enter, retry", "groups 0x18\ncontroller silent\nwait 1000\ncontroller normal\nenter", {0x18},
      kTimedOut, 1'000'000},
     {"lost byte, Enter, retry", "controller drop 1\ngroups 0x18\nwait 1000\nenter", {0x18}, kTimedOut, 1'000'000},
+    {"only refused frames, Enter, retry", "controller corrupt 1000000\ngroups 0x18\nwait 700\nenter\ncontroller corrupt 0",
+     {0x18}, kTimedOut, 700'000},
     {"deadline past the clock's wrap", "clock 4294967000\ngroups 0x18", {0x18}, "", 0},
     {"clock wraps during the reply", "clock 4294967294\ngroups 0x18", {0x18}, "", 0},
     {"clock wraps right after the request", "clock 4294967295\ngroups 0x18", {0x18}, "", 0},
@@ -57,21 +59,25 @@ TEST(ContactPacketTest, AcceptsOnlyAGoodReply) {
   }
 }
 
-// Replies that must be refused however often they come: the program keeps asking
-// until the simulation gives up on it, and says nothing meanwhile.
-TEST(ContactPacketTest, RefusesABadReplyEveryTime) {
+// Replies that must be refused however often they come: the program says nothing while
+// it retries, but a line that gives nothing else is reported as a time-out once no reply
+// has been accepted for 500 ms, and then waits for Enter like one.
+TEST(ContactPacketTest, ALineThatOnlyGivesRefusedFramesIsReportedAsATimeOut) {
   const char* const scripts[] = {
       "groups 0xFFFF 0x0002",            // checksum right only modulo 65536
       "controller corrupt 1000000\ngroups 0x18",
       "groups 1 2 3 4 5 6 7",            // seven entries
       "groups 1 2 3 4 5 6 0",            // seven entries whose first six add up to the checksum
+      "clock 4294967000\ncontroller corrupt 1000000",  // across the clock's wrap
   };
   for (const char* script : scripts) {
     SCOPED_TRACE(script);
     VirtualWorld sim(script);
     RecognitionContext context;
     EXPECT_THROW(readContactPacket(context), SimulationStopped);
-    EXPECT_EQ(sim.console(), "");
+    EXPECT_EQ(sim.console(), kTimedOut);
+    EXPECT_GE(world.nowMicros, 500'000);
+    EXPECT_LT(world.nowMicros, 560'000) << "by the end of the first attempt begun after the time-out";
     EXPECT_LE(context.packet.count, kPacketSlots);
   }
 }

@@ -98,3 +98,33 @@ foreach(row IN LISTS rows)
   endif()
   math(EXPR expected "${expected} + 1")
 endforeach()
+
+# NaN and infinity are refused in every numeric option, a grid too large to hold is
+# refused before anything runs, and a write that fails (a full disk) is an error.
+foreach(option --tempo --noise --bend-noise --scan --refresh --seeds --jobs)
+  foreach(value nan inf -inf 1,nan)
+    execute_process(COMMAND "${EVAL}" ${option} ${value} --csv "${work}/refused.csv"
+      RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 60)
+    if(rc EQUAL 0 OR NOT err MATCHES "${option}")
+      message(FATAL_ERROR "${option} ${value} was not refused (exit ${rc}): ${err}")
+    endif()
+  endforeach()
+endforeach()
+string(REPEAT "0," 999 many)
+execute_process(COMMAND "${EVAL}" --noise ${many}0 --scan ${many}0 --refresh ${many}0 --csv "${work}/huge.csv"
+  RESULT_VARIABLE rc ERROR_VARIABLE err TIMEOUT 60)
+if(NOT rc EQUAL 2 OR NOT err MATCHES "the grid would have 52000000000 trials; at most 1000000 fit in one run")
+  message(FATAL_ERROR "a grid too large was not refused up front (exit ${rc}): ${err}")
+endif()
+execute_process(COMMAND "${EVAL}" --family movement --tempo 1 --quiet --csv /dev/full
+  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 60)
+if(NOT rc EQUAL 1 OR NOT err MATCHES "cannot write /dev/full: No space left on device")
+  message(FATAL_ERROR "a CSV on a full disk was not an error (exit ${rc}): ${err}")
+endif()
+foreach(csv - "${work}/report.csv")
+  execute_process(COMMAND "${EVAL}" --family movement --tempo 1 --quiet --csv ${csv} OUTPUT_FILE /dev/full
+    RESULT_VARIABLE rc ERROR_VARIABLE err TIMEOUT 60)
+  if(NOT rc EQUAL 1 OR NOT err MATCHES "cannot write standard output: No space left on device")
+    message(FATAL_ERROR "standard output on a full disk (--csv ${csv}) was not an error (exit ${rc}): ${err}")
+  endif()
+endforeach()

@@ -6,7 +6,9 @@
 
 #include <CLI/CLI.hpp>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "eval/grid.h"
@@ -16,10 +18,43 @@
 namespace {
 
 constexpr int kExitInterrupted = 130;
+constexpr int kExitUsage = 2;
+// The trial list is held whole (some 60 bytes a trial); a grid larger than this would
+// take days to run anyway.
+constexpr long double kMostTrials = 1'000'000;
 
 int defaultJobs() {
   const long cores = sysconf(_SC_NPROCESSORS_ONLN);
   return cores > 0 ? static_cast<int>(cores) : 1;
+}
+
+// NaN passes every range check, as it compares false with both ends: refused here first.
+const CLI::Validator kFinite(
+    [](std::string& text) {
+      char* end = nullptr;
+      const double value = std::strtod(text.c_str(), &end);
+      return end != text.c_str() && !std::isfinite(value) ? "not a finite number: " + text : std::string();
+    },
+    "FINITE");
+
+// The number of trials a grid would have, worked out without building it: the preset's
+// cells, or every combination of the axes given, by seeds and items.
+long double trialCount(const Grid& preset, const GridAxes& axes, bool custom, int seeds) {
+  long double items = 0;
+  for (const Item& item : allItems())
+    for (Family family : preset.families) items += item.family == family ? 1 : 0;
+  const long double cells = custom ? static_cast<long double>(axes.noise.size()) * axes.bendNoise.size() *
+                                         axes.tempo.size() * axes.scanMs.size() * axes.refreshMs.size()
+                                   : static_cast<long double>(preset.cells.size());
+  const long double seedCount = seeds > 0 ? seeds : custom ? 1 : static_cast<long double>(preset.seeds.size());
+  return cells * seedCount * items;
+}
+
+// Every write to the CSV and the report is checked: a full disk is an error.
+bool written(FILE* file, const std::string& path) {
+  if (std::fflush(file) == 0 && !std::ferror(file)) return true;
+  std::fprintf(stderr, "signglove-eval: cannot write %s: %s\n", path.c_str(), std::strerror(errno ? errno : EIO));
+  return false;
 }
 
 }  // namespace
@@ -52,6 +87,7 @@ int main(int argc, char** argv) {
       ->delimiter(',');
   app.add_option("--bend-noise", axes.bendNoise, "bend jitter values")->check(CLI::Range(0, 255))->delimiter(',');
   app.add_option("--tempo", axes.tempo, "signer tempo factors (2: twice as long)")
+      ->check(kFinite)
       ->check(CLI::Range(0.01, 100.0))
       ->delimiter(',');
   app.add_option("--scan", axes.scanMs, "controller scan times in ms")->check(CLI::Range(0, 10000))->delimiter(',');
@@ -66,11 +102,6 @@ int main(int argc, char** argv) {
   const bool customGrid = app.count("--noise") + app.count("--bend-noise") + app.count("--tempo") +
                               app.count("--scan") + app.count("--refresh") >
                           0;
-  if (customGrid) {
-    grid.cells = gridCells(axes);
-    if (seeds == 0) seeds = 1;
-  }
-  if (seeds > 0) grid.seeds = seedRange(seeds);
   if (!families.empty()) {
     grid.families.clear();
     for (const std::string& name : families)
@@ -78,6 +109,17 @@ int main(int argc, char** argv) {
                               : name == "movement"  ? Family::kMovement
                                                     : Family::kWord);
   }
+  // Refused before anything is built, so that a grid too large is never half allocated.
+  if (const long double count = trialCount(grid, axes, customGrid, seeds); count > kMostTrials) {
+    std::fprintf(stderr, "signglove-eval: the grid would have %.0Lf trials; at most %.0Lf fit in one run\n", count,
+                 kMostTrials);
+    return kExitUsage;
+  }
+  if (customGrid) {
+    grid.cells = gridCells(axes);
+    if (seeds == 0) seeds = 1;
+  }
+  if (seeds > 0) grid.seeds = seedRange(seeds);
 
   FILE* csv = csvPath == "-" ? stdout : std::fopen(csvPath.c_str(), "w");
   if (!csv) {
@@ -95,11 +137,19 @@ int main(int argc, char** argv) {
   options.csv = csv;
   options.progress = !quiet && isatty(STDERR_FILENO) == 1;
   const RunResult result = runTrials(trials, options, tally);
+  const std::string csvName = csv == stdout ? "standard output" : csvPath;
+  if (result.writeError) {
+    std::fprintf(stderr, "signglove-eval: cannot write %s: %s; stopped after %zu trials\n", csvName.c_str(),
+                 std::strerror(result.writeError), result.done);
+    return 1;
+  }
+  if (!written(csv, csvName)) return 1;
   if (csv != stdout && std::fclose(csv) != 0) {
-    std::fprintf(stderr, "signglove-eval: cannot write %s: %s\n", csvPath.c_str(), std::strerror(errno));
+    std::fprintf(stderr, "signglove-eval: cannot write %s: %s\n", csvName.c_str(), std::strerror(errno));
     return 1;
   }
   printReport(csv == stdout ? stderr : stdout, grid, tally);
+  if (csv != stdout && !written(stdout, "standard output")) return 1;
   if (result.failed) {
     std::fprintf(stderr, "signglove-eval: a worker failed; %zu of %zu trials written\n", result.done, trials.size());
     return 1;

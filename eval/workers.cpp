@@ -130,7 +130,7 @@ RunResult runTrials(const std::vector<Trial>& trials, const RunOptions& options,
   double shownAt = -kProgressSeconds;
   size_t open = 0;
   for (const Worker& worker : workers) open += worker.fd >= 0;
-  while (open > 0 && !stopRequested && !result.failed) {
+  while (open > 0 && !stopRequested && !result.failed && !result.writeError) {
     std::vector<pollfd> fds;
     std::vector<Worker*> polled;
     for (Worker& worker : workers)
@@ -163,7 +163,8 @@ RunResult runTrials(const std::vector<Trial>& trials, const RunOptions& options,
       }
     }
     for (auto next = waiting.find(result.done); next != waiting.end(); next = waiting.find(result.done)) {
-      std::fprintf(options.csv, "%s\n", next->second.row.c_str());
+      if (std::fprintf(options.csv, "%s\n", next->second.row.c_str()) < 0 || std::ferror(options.csv))
+        result.writeError = result.writeError ? result.writeError : errno ? errno : EIO;
       tallyTrial(tally, trials[result.done], next->second.correct, next->second.response);
       waiting.erase(next);
       ++result.done;
@@ -174,7 +175,7 @@ RunResult runTrials(const std::vector<Trial>& trials, const RunOptions& options,
       shownAt = elapsed;
     }
   }
-  std::fflush(options.csv);
+  if (std::fflush(options.csv) != 0 && !result.writeError) result.writeError = errno ? errno : EIO;
 
   result.interrupted = stopRequested != 0;
   for (Worker& worker : workers) {
@@ -186,9 +187,10 @@ RunResult runTrials(const std::vector<Trial>& trials, const RunOptions& options,
     int status = 0;
     while (waitpid(worker.pid, &status, 0) < 0 && errno == EINTR) {
     }
-    if (!result.interrupted && !(WIFEXITED(status) && WEXITSTATUS(status) == 0)) result.failed = true;
+    if (!result.interrupted && !result.writeError && !(WIFEXITED(status) && WEXITSTATUS(status) == 0))
+      result.failed = true;
   }
-  if (!result.interrupted && result.done != trials.size()) result.failed = true;
+  if (!result.interrupted && !result.writeError && result.done != trials.size()) result.failed = true;
   if (options.progress) {
     showProgress(result.done, trials.size(), 0);
     std::fprintf(stderr, "\n");

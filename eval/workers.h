@@ -20,6 +20,7 @@ struct RunResult {
   size_t done = 0;           // trials written, the first `done` of the list
   bool interrupted = false;  // stopped by SIGINT or SIGTERM
   bool failed = false;       // a worker died or could not be started
+  int writeError = 0;        // errno of the first CSV write that failed (the run stops there)
 };
 
 // Runs the trials, counting each written one in the tally. SIGINT or SIGTERM stops

@@ -4,20 +4,29 @@
 //
 // A driver (any process that can measure the hand's position, three angles, five
 // finger bends and four buttons) keeps one record current in the POSIX shared-memory
-// object kGloveSharedName, i.e. /dev/shm/signglove-glove, and signglove polls it. The
-// object is SharedGloveRecord below, native byte order, nothing before it. All fields
-// are fixed-width; the header is plain C so that a driver in C can include it too.
+// object kGloveSharedName, i.e. /dev/shm/signglove-glove, or the one the environment
+// variable SIGNGLOVE_GLOVE names (e.g. /signglove-glove-alice), and signglove polls it.
+// The object is SharedGloveRecord below, native byte order, nothing before it. All
+// fields are fixed-width; the header is plain C so that a driver in C can include it too.
 //
 // Writing (glove_record_writer.h does all of this for C++ drivers):
-//   1. Create the object with size sizeof(SharedGloveRecord), zero it, set magic and
-//      version last.
+//   1. Create the object with size sizeof(SharedGloveRecord), mode 0600 (0640 with a
+//      group of readers), zero it, set magic and version last. The program reads only
+//      an object owned by its own user or by root that nobody else may write, as ssh
+//      reads a key file.
 //   2. To publish a record whose content differs from the last one: make sequence odd
 //      (+1), write the record fields, make sequence even again (+1), then FUTEX_WAKE
 //      every waiter on the sequence word (a shared futex, not FUTEX_PRIVATE_FLAG).
 //      The sequence moves only when the content changes, so a still hand wakes nobody.
 //   3. At least every 100 ms, whether or not the record changed, store the driver's
 //      CLOCK_MONOTONIC time in nanoseconds in heartbeatNanos. The program treats a
-//      glove whose heartbeat is 500 ms old or more as absent when it starts.
+//      glove whose heartbeat is 500 ms old or more, or more than a second ahead of its
+//      own clock, as absent when it starts. While it runs, a heartbeat that stays the
+//      same for 500 ms means the driver has stopped: the hand stays as last seen until
+//      it beats again. A driver that restarts re-creates the object; the program reads
+//      the new one within about 100 ms.
+//   4. Never shrink the object, and never publish NaN or infinity: the program keeps
+//      the last good record instead (and says so on standard error).
 //
 // Reading: read sequence; if odd, retry; copy the record; read sequence again and
 // retry unless it is unchanged. A reader waiting for a change may FUTEX_WAIT on the
@@ -51,6 +60,9 @@ constexpr uint32_t kGloveMagic = SIGNGLOVE_GLOVE_MAGIC;
 constexpr uint32_t kGloveLayoutVersion = SIGNGLOVE_GLOVE_LAYOUT_VERSION;
 // A glove whose heartbeat is this old is not there.
 constexpr int64_t kGloveStaleNanos = 500'000'000;
+// A heartbeat ahead of the reader's clock by more than this was not written by a live
+// driver on this clock.
+constexpr int64_t kGloveFutureNanos = 1'000'000'000;
 
 // The offsets are the contract with drivers written in any language.
 static_assert(offsetof(SharedGloveRecord, magic) == 0);

@@ -41,16 +41,24 @@ TEST(GloveWatchTest, NotesPublishedRecordsInOrderAndNothingElse) {
   ASSERT_TRUE(gloveWatchAttach(name.c_str()));
 
   std::atomic<bool> stop{false};
+  GloveWatchLog log;
+  std::thread watcher(gloveWatchRun, std::cref(stop), std::ref(log));
   std::vector<GloveSnapshot> snapshots;
-  std::thread watcher(gloveWatchRun, std::cref(stop), std::ref(snapshots));
   constexpr int kRecords = 200;
   for (int value = 2; value <= kRecords; ++value) {
     gloveWriterPublish(writer, numbered(value));
     gloveWriterPublish(writer, numbered(value));  // the same again: no change
     if (value % 20 == 0) usleep(2000);
+    if (value % 50 == 0) {  // taken away as the session goes, as the recorder does
+      const std::vector<GloveSnapshot> taken = gloveWatchTake(log);
+      snapshots.insert(snapshots.end(), taken.begin(), taken.end());
+    }
   }
   stop = true;
   watcher.join();
+  const std::vector<GloveSnapshot> rest = gloveWatchTake(log);
+  snapshots.insert(snapshots.end(), rest.begin(), rest.end());
+  EXPECT_EQ(log.changes, static_cast<int64_t>(snapshots.size()));
   gloveWriterClose(writer);
 
   ASSERT_FALSE(snapshots.empty());

@@ -4,7 +4,8 @@
 // mount namespace of its own where a pseudo-terminal stands in for its COM1; the
 // recorder relays that terminal to the real contact controller, reads the same glove
 // record as the program and passes the user's typing to it, noting everything with
-// its time, and writes the script when the program has ended.
+// its time, and writes the script as the session goes (every line nothing later can
+// change, within about a second), so that a recorder that is killed keeps what it had.
 
 #include <string>
 #include <vector>
@@ -14,11 +15,14 @@ constexpr int kRecordExitUsage = 2;
 
 struct RecorderOptions {
   std::string out;                   // where the script goes
+  bool force = false;                // an existing OUT is replaced (else refused)
   std::string device;                // the real contact controller's serial device
   std::string com1;                  // the program's COM1 device, bound over in its namespace
+  std::string glove;                 // the glove record's shared-memory object
   std::vector<std::string> command;  // the program and its arguments
 };
 
 // Records a session. Returns the program's exit status (128 + signal when a signal
-// ended it), or kRecordExitCannotSetUp with the reason on standard error.
+// ended it), or kRecordExitCannotSetUp with the reason on standard error: OUT or the
+// devices cannot be used (nothing is run then), or OUT could not be written.
 int runRecorder(const RecorderOptions& options);

@@ -24,13 +24,11 @@ constexpr int64_t kLongestWaitMillis = 86'400'000;  // the longest wait a script
 // this long is rare.
 constexpr int64_t kSamplingGapMicros = 200'000;
 
-// One line of the script, due at a moment; lines of the same moment keep their order.
-struct Action {
-  int64_t atMillis;
-  std::string text;
-};
+constexpr int64_t kForever = std::numeric_limits<int64_t>::max();
 
-int64_t nearestMillis(int64_t micros) { return std::max<int64_t>(0, (micros + 500) / 1000); }
+int64_t nearestMillis(int64_t micros) {
+  return micros == kForever ? kForever : std::max<int64_t>(0, (micros + 500) / 1000);
+}
 
 // The shortest text that reads back as the same float, within what a script may hold.
 std::string number(float value) {
@@ -103,40 +101,9 @@ std::string wordList(const std::vector<uint16_t>& words) {
   return text;
 }
 
-// What came in answer to one request: the bytes after it and before the next. Bytes
-// that came before the first request go with it, so that none is lost.
-struct Exchange {
-  int64_t requestMicros;
-  std::vector<uint8_t> bytes;
-  int64_t lastMicros = 0;  // when its last byte came
-};
-
-std::vector<Exchange> exchangesOf(const Recording& recording) {
-  std::vector<Exchange> exchanges;
-  for (int64_t request : recording.requests) exchanges.push_back({request, {}});
-  size_t request = 0;
-  for (const TimedByte& received : recording.replies) {
-    if (exchanges.empty()) break;
-    while (request + 1 < exchanges.size() && exchanges[request + 1].requestMicros <= received.atMicros) ++request;
-    Exchange& exchange = exchanges[request];
-    exchange.lastMicros = received.atMicros;
-    exchange.bytes.push_back(received.byte);
-  }
-  return exchanges;
-}
-
-struct Writer {
-  const Recording& recording;
-  std::vector<Action> actions;
-  GloveRecord shown = {};  // what the replay shows: all zero, buttons up, until told otherwise
-  size_t nextSnapshot = 0;
-  int64_t earliestMillis = 0;     // glove changes in their own time come no earlier
-  std::vector<uint16_t> entries;  // the replay's controller starts with nothing touching
-};
-
-void showGlove(Writer& writer, int64_t atMillis, const GloveRecord& record) {
-  std::vector<Action>& actions = writer.actions;
-  const GloveRecord& shown = writer.shown;
+void showGlove(RecordingStream& stream, int64_t atMillis, const GloveRecord& record) {
+  std::vector<ScriptAction>& actions = stream.session;
+  const GloveRecord& shown = stream.shown;
   if (!sameBits(&record.x, &shown.x, 3))
     actions.push_back({atMillis, "position " + number(record.x) + " " + number(record.y) + " " + number(record.z)});
   if (!sameBits(record.orient, shown.orient, 3))
@@ -155,39 +122,46 @@ void showGlove(Writer& writer, int64_t atMillis, const GloveRecord& record) {
   }
   if (released) actions.push_back({atMillis, "release" + buttonLetters(released)});
   if (pressed) actions.push_back({atMillis, "press" + buttonLetters(pressed)});
-  writer.shown = record;
+  stream.shown = record;
 }
 
-int64_t gloveMillis(const Writer& writer, size_t snapshot) {
-  return std::max(nearestMillis(writer.recording.glove[snapshot].atMicros), writer.earliestMillis);
+int64_t gloveMillis(const RecordingStream& stream, const GloveSnapshot& snapshot) {
+  return std::max(nearestMillis(snapshot.atMicros), stream.earliestMillis);
 }
 
 // Glove changes before a moment, each at its own millisecond: the program polls the
 // glove without pause while it waits for buttons. Of several changes within one
-// millisecond the last is what stays.
-void gloveInTheirTime(Writer& writer, int64_t beforeMicros) {
-  const std::vector<GloveSnapshot>& snapshots = writer.recording.glove;
-  while (writer.nextSnapshot < snapshots.size() && snapshots[writer.nextSnapshot].atMicros < beforeMicros) {
-    const size_t snapshot = writer.nextSnapshot++;
-    const bool nextSameMillisecond = writer.nextSnapshot < snapshots.size() &&
-                                     snapshots[writer.nextSnapshot].atMicros < beforeMicros &&
-                                     gloveMillis(writer, writer.nextSnapshot) == gloveMillis(writer, snapshot);
-    if (!nextSameMillisecond) showGlove(writer, gloveMillis(writer, snapshot), snapshots[snapshot].record);
+// millisecond the last is what stays. Where the moment is only how far the session is
+// settled (no request after it is known yet), a change waits while one still to come
+// might fall in its millisecond.
+void gloveInTheirTime(RecordingStream& stream, int64_t beforeMicros, bool beforeIsKnown, int64_t settledMicros) {
+  std::deque<GloveSnapshot>& glove = stream.glove;
+  const int64_t knownBefore = beforeIsKnown ? beforeMicros : settledMicros;
+  while (!glove.empty() && glove.front().atMicros < beforeMicros) {
+    const int64_t millis = gloveMillis(stream, glove.front());
+    bool nextSameMillisecond = false;
+    if (glove.size() > 1 && glove[1].atMicros < knownBefore)
+      nextSameMillisecond = gloveMillis(stream, glove[1]) == millis;
+    else if (!beforeIsKnown && millis >= nearestMillis(settledMicros))
+      return;
+    if (!nextSameMillisecond) showGlove(stream, millis, glove.front().record);
+    glove.pop_front();
   }
 }
 
 // The record as it was just before a moment, passing over every change until then;
 // null when nothing changed.
-const GloveRecord* gloveJustBefore(Writer& writer, int64_t micros) {
-  const std::vector<GloveSnapshot>& snapshots = writer.recording.glove;
-  const GloveRecord* record = nullptr;
-  while (writer.nextSnapshot < snapshots.size() && snapshots[writer.nextSnapshot].atMicros < micros)
-    record = &snapshots[writer.nextSnapshot++].record;
+std::optional<GloveRecord> gloveJustBefore(RecordingStream& stream, int64_t micros) {
+  std::optional<GloveRecord> record;
+  while (!stream.glove.empty() && stream.glove.front().atMicros < micros) {
+    record = stream.glove.front().record;
+    stream.glove.pop_front();
+  }
   return record;
 }
 
-void addControllerLines(Writer& writer, int64_t atMillis, const std::vector<uint8_t>& bytes) {
-  std::vector<Action>& actions = writer.actions;
+void addControllerLines(RecordingStream& stream, int64_t atMillis, const std::vector<uint8_t>& bytes) {
+  std::vector<ScriptAction>& actions = stream.session;
   const std::optional<ComposedReply> composed = composedAs(bytes);
   if (!composed) {
     std::string text = "reply";
@@ -195,77 +169,157 @@ void addControllerLines(Writer& writer, int64_t atMillis, const std::vector<uint
     actions.push_back({atMillis, text});
     return;
   }
-  if (composed->entries != writer.entries) {
-    writer.entries = composed->entries;
-    actions.push_back({atMillis, writer.entries.empty() ? "untouch" : "groups" + wordList(writer.entries)});
+  if (composed->entries != stream.entries) {
+    stream.entries = composed->entries;
+    actions.push_back({atMillis, stream.entries.empty() ? "untouch" : "groups" + wordList(stream.entries)});
   }
   if (!composed->noise.empty()) actions.push_back({atMillis, "controller noise" + wordList(composed->noise)});
   if (composed->corrupt) actions.push_back({atMillis, "controller corrupt 1"});
 }
 
+// Writes the exchange of the first request not yet written: what came in answer to it,
+// the bytes after it, before the next request and within kExchangeWindowMicros (those
+// before the first request go with it, so that none is lost). False while something
+// still to come could change it.
+//
 // The replay keeps the live session's pace by cueing each reply when it came (the
 // controller answers only on cue), so that its requests and glove polls fall where
 // the live program's did however the pace of the two differs. While the program
 // samples it polls the glove once a request, just before it: so the glove as it was
 // just before each request is shown while the reply before that request goes out,
 // and every change in between, which no poll saw, is left out.
-void addSession(Writer& writer) {
-  const std::vector<Exchange> exchanges = exchangesOf(writer.recording);
-  if (!exchanges.empty()) writer.actions.push_back({0, "controller cued"});
-  for (size_t index = 0; index < exchanges.size(); ++index) {
-    const Exchange& exchange = exchanges[index];
-    gloveInTheirTime(writer, exchange.requestMicros);
-    if (exchange.bytes.empty()) continue;  // not answered: no cue
-    // The replay's line paces the reply's bytes: cued so that its last byte comes when
-    // the live one did (the program polls and asks again then), though never before
-    // the request could have reached the controller.
-    const int64_t answerMillis =
-        nearestMillis(std::max(exchange.lastMicros - lineMicros(static_cast<int64_t>(exchange.bytes.size())),
-                               exchange.requestMicros + lineMicros(1)));
-    const bool sampling = index + 1 < exchanges.size() &&
-                          exchanges[index + 1].requestMicros - exchange.lastMicros <= kSamplingGapMicros;
-    // After the last reply of a run the program polls once more and then waits in
-    // its own time: it saw the glove as it was when the reply ended.
-    const GloveRecord* glove =
-        gloveJustBefore(writer, sampling ? exchanges[index + 1].requestMicros : exchange.lastMicros + 1);
-    if (glove) showGlove(writer, answerMillis, *glove);
-    addControllerLines(writer, answerMillis, exchange.bytes);
-    writer.actions.push_back({answerMillis, "answer"});
-    // Changes in their own time come after the replay's poll at the end of this reply.
-    const int64_t replyEnds = answerMillis * 1000 + lineMicros(static_cast<int64_t>(exchange.bytes.size()));
-    writer.earliestMillis = (replyEnds + 999) / 1000 + 1;
+bool writeNextExchange(RecordingStream& stream, int64_t settledMicros) {
+  if (stream.requests.empty()) return false;
+  const int64_t request = stream.requests.front();
+  const bool nextKnown = stream.requests.size() > 1;
+  const int64_t next = nextKnown ? stream.requests[1] : kForever;
+  const int64_t windowEnds = std::min(next, request + kExchangeWindowMicros);
+  int64_t lastMicros = 0;
+  for (const TimedByte& received : stream.replies) {
+    if (received.atMicros >= windowEnds) break;
+    lastMicros = received.atMicros;
   }
-  gloveInTheirTime(writer, std::numeric_limits<int64_t>::max());
+  const bool nextSettled = nextKnown && next <= settledMicros;
+  if (!nextSettled && (request + kExchangeWindowMicros > settledMicros ||
+                       lastMicros + kSamplingGapMicros >= settledMicros))
+    return false;
+
+  gloveInTheirTime(stream, request, true, settledMicros);
+  std::vector<uint8_t> bytes;
+  lastMicros = 0;
+  for (; !stream.replies.empty() && stream.replies.front().atMicros < windowEnds; stream.replies.pop_front()) {
+    const TimedByte& received = stream.replies.front();
+    const bool stray = stream.exchanged && received.atMicros < request;  // after the last exchange's window
+    if (stray || bytes.size() == kMostBytesPerExchange) {
+      ++stream.leftOutBytes;
+      continue;
+    }
+    bytes.push_back(received.byte);
+    lastMicros = received.atMicros;
+  }
+  stream.requests.pop_front();
+  stream.exchanged = true;
+  if (bytes.empty()) return true;  // not answered: no cue
+  // The replay's line paces the reply's bytes: cued so that its last byte comes when
+  // the live one did (the program polls and asks again then), though never before
+  // the request could have reached the controller.
+  const int64_t answerMillis =
+      nearestMillis(std::max(lastMicros - lineMicros(static_cast<int64_t>(bytes.size())), request + lineMicros(1)));
+  const bool sampling = nextKnown && next - lastMicros <= kSamplingGapMicros;
+  // After the last reply of a run the program polls once more and then waits in
+  // its own time: it saw the glove as it was when the reply ended.
+  if (const std::optional<GloveRecord> glove = gloveJustBefore(stream, sampling ? next : lastMicros + 1))
+    showGlove(stream, answerMillis, *glove);
+  addControllerLines(stream, answerMillis, bytes);
+  stream.session.push_back({answerMillis, "answer"});
+  // Changes in their own time come after the replay's poll at the end of this reply.
+  const int64_t replyEnds = answerMillis * 1000 + lineMicros(static_cast<int64_t>(bytes.size()));
+  stream.earliestMillis = (replyEnds + 999) / 1000 + 1;
+  return true;
+}
+
+// Turns every event that can no longer change into script actions.
+void settle(RecordingStream& stream, int64_t settledMicros) {
+  while (writeNextExchange(stream, settledMicros)) {
+  }
+  if (stream.requests.empty() || stream.requests.front() > settledMicros)
+    gloveInTheirTime(stream, settledMicros, settledMicros == kForever, settledMicros);
+  else
+    gloveInTheirTime(stream, stream.requests.front(), true, settledMicros);
+}
+
+// The script lines of the actions before a moment (in scenario milliseconds), in time
+// order, with the waits between them. Of actions at the same moment the session's come
+// first, each kind in the order it was made.
+std::string writeActionsBefore(RecordingStream& stream, int64_t beforeMillis) {
+  const auto earlier = [](const ScriptAction& a, const ScriptAction& b) { return a.atMillis < b.atMillis; };
+  std::stable_sort(stream.session.begin(), stream.session.end(), earlier);
+  std::string script;
+  size_t session = 0, key = 0;
+  for (;;) {
+    const bool sessionDue = session < stream.session.size() && stream.session[session].atMillis < beforeMillis;
+    const bool keyDue = key < stream.keys.size() && stream.keys[key].atMillis < beforeMillis;
+    if (!sessionDue && !keyDue) break;
+    const bool takeSession = sessionDue && (!keyDue || stream.session[session].atMillis <= stream.keys[key].atMillis);
+    const ScriptAction& action = takeSession ? stream.session[session++] : stream.keys[key++];
+    for (int64_t step; action.atMillis > stream.writtenMillis; stream.writtenMillis += step) {
+      step = std::min(action.atMillis - stream.writtenMillis, kLongestWaitMillis);
+      script += "wait " + std::to_string(step) + "\n";
+    }
+    script += action.text + "\n";
+  }
+  stream.session.erase(stream.session.begin(), stream.session.begin() + static_cast<std::ptrdiff_t>(session));
+  stream.keys.erase(stream.keys.begin(), stream.keys.begin() + static_cast<std::ptrdiff_t>(key));
+  return script;
+}
+
+// No action still to come can be earlier than this (scenario milliseconds).
+int64_t earliestStillToCome(const RecordingStream& stream, int64_t settledMicros) {
+  int64_t earliest = nearestMillis(settledMicros);
+  if (!stream.glove.empty()) earliest = std::min(earliest, gloveMillis(stream, stream.glove.front()));
+  if (!stream.requests.empty()) earliest = std::min(earliest, nearestMillis(stream.requests.front() + lineMicros(1)));
+  return earliest;
 }
 
 }  // namespace
 
-std::string recordingScript(const Recording& recording) {
-  Writer writer{recording, {}, {}, 0, 0, {}};
-  addSession(writer);
-  std::vector<Action>& actions = writer.actions;
-  for (int64_t key : recording.keys) actions.push_back({nearestMillis(key), "enter"});
-  std::stable_sort(actions.begin(), actions.end(),
-                   [](const Action& a, const Action& b) { return a.atMillis < b.atMillis; });
-
+std::string recordingStreamStart(RecordingStream& stream, const std::vector<std::string>& notes, bool gloveAbsent) {
+  stream = RecordingStream{};
   std::string script;
-  for (const std::string& note : recording.notes) script += "# " + note + "\n";
-  if (recording.gloveAbsent) script += "glove absent\n";
-  int64_t nowMillis = 0;
-  auto waitUntil = [&](int64_t atMillis) {
-    while (atMillis > nowMillis) {
-      const int64_t step = std::min(atMillis - nowMillis, kLongestWaitMillis);
-      script += "wait " + std::to_string(step) + "\n";
-      nowMillis += step;
-    }
-  };
-  for (const Action& action : actions) {
-    waitUntil(action.atMillis);
-    script += action.text + "\n";
+  for (const std::string& note : notes) script += "# " + note + "\n";
+  if (gloveAbsent) script += "glove absent\n";
+  return script + "controller cued\n";
+}
+
+std::string recordingStreamAdd(RecordingStream& stream, const Recording& more, int64_t settledMicros) {
+  stream.glove.insert(stream.glove.end(), more.glove.begin(), more.glove.end());
+  stream.requests.insert(stream.requests.end(), more.requests.begin(), more.requests.end());
+  stream.replies.insert(stream.replies.end(), more.replies.begin(), more.replies.end());
+  for (int64_t key : more.keys) stream.keys.push_back({nearestMillis(key), "enter"});
+  settle(stream, settledMicros);
+  return writeActionsBefore(stream, earliestStillToCome(stream, settledMicros));
+}
+
+std::string recordingStreamEnd(RecordingStream& stream, int64_t endMicros, int exitStatus, bool endedBySignal,
+                               const std::vector<std::string>& closingNotes) {
+  settle(stream, kForever);
+  stream.leftOutBytes += static_cast<int64_t>(stream.replies.size());  // after the last exchange's window
+  stream.replies.clear();
+  std::string script = writeActionsBefore(stream, kForever);
+  for (int64_t step; nearestMillis(endMicros) > stream.writtenMillis; stream.writtenMillis += step) {
+    step = std::min(nearestMillis(endMicros) - stream.writtenMillis, kLongestWaitMillis);
+    script += "wait " + std::to_string(step) + "\n";
   }
-  waitUntil(nearestMillis(recording.endMicros));
+  for (const std::string& note : closingNotes) script += "# " + note + "\n";
   // The line the scenario tests read the expected exit status from.
-  script += recording.endedBySignal ? "# exit: 3 (the program was ended here; a replay stops it likewise)\n"
-                                    : "# exit: " + std::to_string(recording.exitStatus) + " (the program ended here)\n";
+  script += endedBySignal ? "# exit: 3 (the program was ended here; a replay stops it likewise)\n"
+                          : "# exit: " + std::to_string(exitStatus) + " (the program ended here)\n";
   return script;
+}
+
+std::string recordingScript(const Recording& recording) {
+  RecordingStream stream;
+  std::string script = recordingStreamStart(stream, recording.notes, recording.gloveAbsent);
+  script += recordingStreamAdd(stream, recording, kForever);
+  return script + recordingStreamEnd(stream, recording.endMicros, recording.exitStatus, recording.endedBySignal);
 }

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "contacts/contact_packet.h"
+#include "record/recording_slices.h"
 #include "simulator/script.h"
 #include "simulator/timing.h"
 #include "simulator/world.h"
@@ -77,6 +79,7 @@ TEST(RecordingTest, WritesOnlyChangesInTheScriptLanguage) {
   recording.exitStatus = 0;
   EXPECT_EQ(recordingScript(recording),
             "# a test session\n"
+            "controller cued\n"  // from the start, whether or not the program asks anything
             "wait 10\n"
             "position 1.5 0 0\n"
             "press A C\n"
@@ -259,6 +262,125 @@ TEST(RecordingTest, ControllerChangesComeWithTheReplyThatCarriedThem) {
       {EventKind::kControllerCued, 0}, {EventKind::kAnswer, 101'000}, {EventKind::kAnswer, 121'000},
       {EventKind::kGroups, 141'000},   {EventKind::kAnswer, 141'000}};
   EXPECT_EQ(events, expected);
+}
+
+// A session with everything in it: sampling runs with well-framed, noisy, corrupt and
+// broken replies, unanswered requests, a menu where only the glove moves (now and then
+// twice within a millisecond), keys, stray and late controller bytes and a flood.
+Recording mixedSession(uint32_t seed) {
+  uint32_t state = seed * 2654435761u + 1;
+  const auto random = [&](int below) {
+    state = state * 1664525u + 1013904223u;
+    return static_cast<int>((state >> 8) % static_cast<uint32_t>(below));
+  };
+  Recording recording;
+  recording.notes = {"mixed session " + std::to_string(seed)};
+  int64_t now = 0;
+  const auto gloveChange = [&](int64_t at) {
+    const float value = static_cast<float>(random(1000));
+    const uint8_t bend = static_cast<uint8_t>(random(256)), button = static_cast<uint8_t>(random(2));
+    recording.glove.push_back({at, {value, -value, 2, {1, value, 3}, {bend, 1, 2, 3, 4}, {button, 0, 0, 0}}});
+  };
+  gloveChange(0);
+  if (seed % 3 == 0) recording.replies.push_back({500, 0x99});  // before the first request
+  for (int phase = 0; phase < 6; ++phase) {
+    // A menu: the glove moves, a key now and then.
+    for (int64_t until = now + 300'000 + random(2'000'000); now < until; now += 1'000 + random(40'000)) {
+      gloveChange(now);
+      if (random(3) == 0) gloveChange(now + random(400));  // within the same millisecond, perhaps
+      if (random(20) == 0) recording.keys.push_back(now + 100);
+    }
+    if (random(4) == 0) recording.replies.push_back({now - 5'000, 0x12});  // stray, after any window
+    // Sampling.
+    for (int request = 0; request < 20 + random(60); ++request) {
+      recording.requests.push_back(now);
+      Bytes reply;
+      switch (random(8)) {
+        case 0: reply = framed({}); break;
+        case 1: reply = framed({0x0018}, 1); break;
+        case 2: reply = withNoise(framed({0x0300}), {0x12, 0x34}); break;
+        case 3: reply = withoutByte(framed({0x0018, 0x0300}), 3); break;
+        case 4: break;  // no answer
+        case 5: reply = {0x40, 0x00, 0x07}; break;
+        default: reply = framed({static_cast<uint16_t>(1 + random(3)), 0x0300}); break;
+      }
+      int64_t byteAt = now + 1'000 + random(3'000);
+      for (uint8_t byte : reply) recording.replies.push_back({byteAt += 1'040, byte});
+      if (random(10) == 0) gloveChange(now - 300);
+      now = std::max(now, byteAt) + 100 + random(reply.empty() ? 600'000 : 3'000);
+      if (random(6) == 0) gloveChange(now - 50);
+    }
+    if (random(3) == 0) recording.replies.push_back({now + kExchangeWindowMicros + 1'000, 0x55});  // late
+    if (phase == 4) {  // a flood, longer than an exchange keeps
+      for (int byte = 0; byte < 5'000; ++byte) recording.replies.push_back({now + 10 + byte, 0x00});
+      now += 5'000;
+    }
+    now += 250'000;
+  }
+  std::sort(recording.glove.begin(), recording.glove.end(),
+            [](const GloveSnapshot& a, const GloveSnapshot& b) { return a.atMicros < b.atMicros; });
+  std::sort(recording.replies.begin(), recording.replies.end(),
+            [](const TimedByte& a, const TimedByte& b) { return a.atMicros < b.atMicros; });
+  std::sort(recording.keys.begin(), recording.keys.end());
+  recording.endMicros = now + 1'000'000;
+  return recording;
+}
+
+int64_t waitedMillis(const std::string& lines) {
+  int64_t millis = 0;
+  for (size_t at = lines.find("wait "); at != std::string::npos; at = lines.find("wait ", at + 1))
+    millis += std::stoll(lines.substr(at + 5));
+  return millis;
+}
+
+// Streamed as the session goes, however its events are cut up, the script is the one
+// written from the whole session; and little of it waits: the script written by any
+// moment holds the session up to a second or so before it.
+TEST(RecordingTest, AScriptStreamedAsTheSessionGoesIsTheWholeSessionsScript) {
+  for (uint32_t seed = 1; seed <= 6; ++seed) {
+    const Recording recording = mixedSession(seed);
+    const std::string whole = recordingScript(recording);
+    for (const int64_t step : {int64_t{997}, int64_t{9'300}, int64_t{250'000}, int64_t{1'700'000}}) {
+      SCOPED_TRACE("seed " + std::to_string(seed) + ", steps of " + std::to_string(step) + " us");
+      RecordingStream stream;
+      RecordingSlices events{recording};
+      std::string streamed = recordingStreamStart(stream, recording.notes, recording.gloveAbsent);
+      int64_t writtenMillis = 0;
+      for (int64_t settled = step; settled < recording.endMicros + step; settled += step) {
+        const std::string lines = recordingStreamAdd(stream, events.before(settled), settled);
+        streamed += lines;
+        writtenMillis += waitedMillis(lines);
+        ASSERT_GE(writtenMillis, (settled - 1'500'000) / 1000 - 1) << "lines held back too long";
+      }
+      streamed += recordingStreamEnd(stream, recording.endMicros, recording.exitStatus, recording.endedBySignal);
+      ASSERT_TRUE(streamed == whole) << "the first difference is at byte "
+                                     << std::mismatch(streamed.begin(), streamed.end(), whole.begin(), whole.end()).first -
+                                            streamed.begin();
+      EXPECT_GT(stream.leftOutBytes, 5'000 - static_cast<int64_t>(kMostBytesPerExchange));
+    }
+  }
+}
+
+// What the controller sends long after a request, with none after it, or beyond what one
+// reply can be, is left out of the script (and counted): a flood costs the recording
+// nothing.
+TEST(RecordingTest, BytesLongAfterTheirRequestOrBeyondAReplysRoomAreLeftOut) {
+  Recording recording;
+  recording.requests = {100'000, 2'000'000};
+  recording.replies = {{150'000, 0x01}, {100'000 + kExchangeWindowMicros + 1, 0x02}};
+  for (size_t byte = 0; byte < kMostBytesPerExchange + 10; ++byte) recording.replies.push_back({2'000'100, 0x03});
+  recording.endMicros = 3'000'000;
+  RecordingStream stream;
+  std::string script = recordingStreamStart(stream, {}, false);
+  script += recordingStreamAdd(stream, recording, 3'000'000);
+  script += recordingStreamEnd(stream, recording.endMicros, 0, false);
+  EXPECT_NE(script.find("reply 0x01\n"), std::string::npos);
+  EXPECT_EQ(script.find("0x02"), std::string::npos);
+  size_t kept = 0;
+  for (size_t at = script.find(" 0x03"); at != std::string::npos; at = script.find(" 0x03", at + 1)) ++kept;
+  EXPECT_EQ(kept, kMostBytesPerExchange);
+  EXPECT_EQ(stream.leftOutBytes, 11);
+  EXPECT_TRUE(script == recordingScript(recording));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "contacts/contact_packet.h"
@@ -43,24 +44,44 @@ size_t writeAll(int fd, const uint8_t* bytes, size_t count) {
   return written;
 }
 
+void noteTiming(RelayTimings& timings, int64_t nanos, int64_t count) {
+  timings.bytes += count;
+  timings.worstNanos = std::max(timings.worstNanos, nanos);
+  for (int64_t byte = 0; byte < count && timings.sampleNanos.size() < kRelayTimingSamples; ++byte)
+    timings.sampleNanos.push_back(nanos);
+}
+
 // Reads what has come on from and passes it to to. False when from has nothing more to
-// give (an error or its end).
+// give (an error or its end). The device's bytes are noted as they came, before they
+// are passed on, so that a slow program never holds their note back.
 bool pass(int from, int to, bool fromProgram, int64_t cameNanos, RelayLog& log) {
   uint8_t bytes[kChunk];
   const ssize_t count = read(from, bytes, sizeof bytes);
   if (count < 0) return errno == EINTR || errno == EAGAIN;
   if (count == 0) return false;
   const size_t size = static_cast<size_t>(count);
+  if (!fromProgram) {
+    const std::lock_guard<std::mutex> lock(log.mutex);
+    // A reply has room for so much; beyond it, a flood is passed on but not noted.
+    for (size_t index = 0; index < size; ++index, ++log.sinceRequest) {
+      if (log.sinceRequest < kMostBytesPerExchange)
+        log.replies.push_back({cameNanos / 1000, bytes[index]});
+      else
+        ++log.leftOut;
+    }
+  }
   const size_t written = writeAll(to, bytes, size);
   const int64_t doneNanos = monotonicNanos();
-  for (size_t index = 0; index < written; ++index) log.handlingNanos.push_back(doneNanos - cameNanos);
+  const std::lock_guard<std::mutex> lock(log.mutex);
+  noteTiming(log.timings, doneNanos - cameNanos, static_cast<int64_t>(written));
   if (fromProgram) {
     for (size_t index = 0; index < written; ++index)
-      if (bytes[index] == kRequestByte) log.requests.push_back(doneNanos / 1000);
+      if (bytes[index] == kRequestByte) {
+        log.requests.push_back(doneNanos / 1000);
+        log.sinceRequest = 0;
+      }
     log.lostToDevice += static_cast<int64_t>(size - written);
   } else {
-    // The controller's bytes count as they came, whether or not the program took them.
-    for (size_t index = 0; index < size; ++index) log.replies.push_back({cameNanos / 1000, bytes[index]});
     log.lostToProgram += static_cast<int64_t>(size - written);
   }
   return true;
@@ -69,6 +90,14 @@ bool pass(int from, int to, bool fromProgram, int64_t cameNanos, RelayLog& log) 
 }  // namespace
 
 int64_t monotonicMicros() { return monotonicNanos() / 1000; }
+
+RelayTaken relayTake(RelayLog& log) {
+  RelayTaken taken;
+  const std::lock_guard<std::mutex> lock(log.mutex);
+  taken.requests.swap(log.requests);
+  taken.replies.swap(log.replies);
+  return taken;
+}
 
 bool relayRunAhead() {
   sched_param priority{};

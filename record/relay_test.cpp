@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
 #include <vector>
 
@@ -91,7 +92,8 @@ TEST_F(RelayTest, PassesEveryByteValueBothWaysUnchanged) {
   EXPECT_EQ(log_.requests.size(), 1u);  // the one 'S' among them
   ASSERT_EQ(log_.replies.size(), values.size());
   for (size_t index = 0; index < values.size(); ++index) EXPECT_EQ(log_.replies[index].byte, values[index]);
-  EXPECT_EQ(log_.handlingNanos.size(), 2 * values.size());
+  EXPECT_EQ(log_.timings.bytes, static_cast<int64_t>(2 * values.size()));
+  EXPECT_EQ(log_.timings.sampleNanos.size(), 2 * values.size());
   EXPECT_EQ(log_.lostToProgram, 0);
 }
 
@@ -125,6 +127,28 @@ TEST_F(RelayTest, AControllerThatHangsUpLeavesTheProgramsSideRunning) {
   poll(nullptr, 0, 50);  // the relay may see the hang-up first or the byte first: both must end well
   stopRelay();           // and it still stops when asked
   EXPECT_LE(log_.requests.size(), 1u);
+}
+
+// A device that floods the line: every byte is passed on, but a request's reply is
+// noted only up to what a reply can be, and what is noted is taken away as it goes: the
+// relay holds no more than that between two takes, however long the flood.
+TEST_F(RelayTest, AFloodIsPassedOnButNotedOnlyAsFarAsAReplyGoes) {
+  const Bytes flood(3 * kMostBytesPerExchange, 0x00);
+  size_t noted = 0;
+  for (int request = 0; request < 3; ++request) {
+    writeAll(program_.slave, {kRequestByte});
+    ASSERT_EQ(readExactly(device_.master, 1), Bytes{kRequestByte});
+    writeAll(device_.master, flood);
+    ASSERT_EQ(readExactly(program_.slave, flood.size()).size(), flood.size());
+    const RelayTaken taken = relayTake(log_);
+    EXPECT_EQ(taken.requests.size(), 1u);
+    EXPECT_EQ(taken.replies.size(), kMostBytesPerExchange);
+    noted += taken.replies.size();
+  }
+  stopRelay();
+  EXPECT_EQ(noted + static_cast<size_t>(log_.leftOut), 3 * flood.size());
+  EXPECT_TRUE(log_.replies.empty());
+  EXPECT_EQ(log_.timings.sampleNanos.size(), std::min(kRelayTimingSamples, 3 * (flood.size() + 1)));
 }
 
 }  // namespace

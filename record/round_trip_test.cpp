@@ -5,6 +5,8 @@
 
 #include <fcntl.h>
 #include <pty.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -196,6 +199,158 @@ TEST(RecorderCommandLine, SaysWhatIsWrongAndRecordsNothing) {
   const CommandRun help = runCommand({SIGNGLOVE_RECORD, "--help"}, work);
   EXPECT_EQ(help.exitStatus, 0);
   EXPECT_NE(help.out.find("--device PATH"), std::string::npos);
+}
+
+// The recorder run with its standard input a pipe the test types into, on a
+// pseudo-terminal standing in for the controller's device.
+struct LiveRecorder {
+  pid_t pid = -1;
+  int keys = -1;  // the recorder's standard input
+  int master = -1, slave = -1;
+  fs::path err;
+
+  LiveRecorder(const fs::path& work, const std::vector<std::string>& arguments) : err(work / "recorder.err") {
+    char device[256];
+    if (openpty(&master, &slave, device, nullptr, nullptr) != 0) return;
+    int input[2];
+    if (pipe(input) != 0) return;
+    std::vector<std::string> command = {SIGNGLOVE_RECORD};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    command.insert(command.begin() + 2, {"--device", device});
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
+    posix_spawn_file_actions_addclose(&actions, input[1]);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<char*> argv;
+    for (const std::string& argument : command) argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    close(input[0]);
+    keys = input[1];
+    fcntl(keys, F_SETFL, O_NONBLOCK);
+  }
+  ~LiveRecorder() {
+    if (pid > 0) {
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+    }
+    for (int fd : {keys, master, slave})
+      if (fd >= 0) close(fd);
+  }
+  // Its exit status, once it has ended within the time given; -1 if it has not.
+  int endsWithin(std::chrono::milliseconds bound) {
+    for (const auto until = std::chrono::steady_clock::now() + bound; std::chrono::steady_clock::now() < until;) {
+      int status = 0;
+      if (waitpid(pid, &status, WNOHANG) == pid) {
+        pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return -1;
+  }
+  bool cannotRunHere() const { return readFile(err).find("namespace") != std::string::npos; }
+};
+
+fs::path freshWork(const std::string& name) {
+  const fs::path work = fs::path(testing::TempDir()) / name;
+  fs::remove_all(work);
+  fs::create_directories(work);
+  return work;
+}
+
+// OUT is never written through a symbolic link, never over an existing file unless
+// --force says so, and never over something that is not a file; refused before
+// anything runs, leaving everything as it was.
+TEST(RecorderCommandLine, OutIsNeverALinkNorAnExistingFileUnlessForced) {
+  const fs::path work = freshWork("signglove_record_out");
+  const fs::path target = work / "elsewhere", link = work / "link.sim", existing = work / "existing.sim";
+  std::ofstream(target) << "someone else's\n";
+  std::ofstream(existing) << "an earlier session\n";
+  fs::create_symlink(target, link);
+  ASSERT_EQ(mkfifo((work / "fifo.sim").c_str(), 0600), 0);
+  struct Case {
+    std::vector<std::string> arguments;
+    const char* error;
+  };
+  const Case cases[] = {
+      {{link.string()}, "a symbolic link, which is not followed"},
+      {{link.string(), "--force"}, "a symbolic link, which is not followed"},
+      {{existing.string()}, "it exists (--force replaces it)"},
+      {{work.string(), "--force"}, "Is a directory"},
+      {{(work / "fifo.sim").string(), "--force"}, "cannot write"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> command = {SIGNGLOVE_RECORD};
+    command.insert(command.end(), c.arguments.begin(), c.arguments.end());
+    command.insert(command.end(), {"--device", "/dev/null", "--", "/bin/true"});
+    const CommandRun run = runCommand(command, work);
+    EXPECT_EQ(run.exitStatus, 1) << run.err;
+    EXPECT_NE(run.err.find(c.error), std::string::npos) << run.err;
+  }
+  EXPECT_EQ(readFile(target), "someone else's\n");
+  EXPECT_EQ(readFile(existing), "an earlier session\n");
+
+  // Forced, an existing OUT is replaced by the new session.
+  LiveRecorder forced(work, {existing.string(), "--force", "--", "/bin/true"});
+  close(forced.keys);
+  forced.keys = -1;
+  EXPECT_EQ(forced.endsWithin(std::chrono::seconds(10)), forced.cannotRunHere() ? 1 : 0);
+  if (!forced.cannotRunHere()) {
+    EXPECT_NE(readFile(existing).find("# exit: 0"), std::string::npos) << readFile(existing);
+  }
+}
+
+// Typed every 100 ms, then the recorder is killed outright: what it has written is a
+// script that compiles and holds every key but those of about the last second.
+TEST(RecorderCommandLine, AKilledRecorderKeepsAllButTheLastSecond) {
+  const fs::path work = freshWork("signglove_record_killed");
+  const fs::path out = work / "killed.sim";
+  LiveRecorder recorder(work, {out.string(), "--", "/bin/sh", "-c", "cat > /dev/null"});
+  constexpr int kKeys = 30;
+  for (int key = 0; key < kKeys; ++key) {
+    ASSERT_EQ(write(recorder.keys, "\n", 1), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  if (recorder.cannotRunHere()) GTEST_SKIP() << "the recorder cannot set up here: " << readFile(recorder.err);
+  kill(recorder.pid, SIGKILL);
+  ASSERT_NE(recorder.endsWithin(std::chrono::seconds(5)), -1);
+  const std::string script = readFile(out);
+  Scenario scenario;
+  ScriptError error;
+  ASSERT_TRUE(compileScript(script, scenario, error)) << error.line << ": " << error.message << "\n" << script;
+  int enters = 0;
+  for (const Event& event : scenario.events) enters += event.kind == EventKind::kEnter;
+  EXPECT_GE(enters, kKeys - 12) << script;  // 3 s of typing: all but the last 1.2 s kept
+}
+
+// The program never reads its input, so the typing fills the pipe to it; still a
+// request to stop ends the program, and the recording, within a second.
+TEST(RecorderCommandLine, SignalsEndTheRunWithinASecondEvenWhileTypingIsStuck) {
+  for (const int number : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(strsignal(number));
+    const fs::path work = freshWork("signglove_record_stuck");
+    const fs::path out = work / "stuck.sim";
+    LiveRecorder recorder(work, {out.string(), "--", "/bin/sh", "-c", "sleep 30"});
+    const std::string typing(256 * 1024, 'x');
+    size_t typed = 0;
+    for (const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+         std::chrono::steady_clock::now() < until;) {
+      const ssize_t written = write(recorder.keys, typing.data(), typing.size() - typed);
+      if (written > 0) typed += static_cast<size_t>(written);
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (recorder.cannotRunHere()) GTEST_SKIP() << "the recorder cannot set up here: " << readFile(recorder.err);
+    EXPECT_GT(typed, 128u * 1024) << "more than the pipes to the program hold";
+    const auto asked = std::chrono::steady_clock::now();
+    kill(recorder.pid, number);
+    EXPECT_EQ(recorder.endsWithin(std::chrono::seconds(10)), 128 + SIGTERM) << readFile(recorder.err);
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(1500));
+    EXPECT_NE(readFile(out).find("# exit: 3 (the program was ended here"), std::string::npos);
+  }
 }
 
 }  // namespace

@@ -8,19 +8,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iostream>
-#include <sstream>
 #include <string>
 
+#include "platform/com1_device.h"
 #include "rig/rig.h"
 
 #ifdef SIGNGLOVE_FIRMWARE_BOARD
 #include "firmware/board_link.h"
-#endif
-
-#ifndef SIGNGLOVE_COM1
-#define SIGNGLOVE_COM1 "/dev/ttyS0"
 #endif
 
 namespace {
@@ -29,10 +23,11 @@ const char* const kHelp = R"(usage: signglove-rig [--timing] [--controller emula
 
 Runs COMMAND (by default the signglove built beside the rig) against the scenario
 SCRIPT (- reads standard input), played against the wall clock: the virtual signer's
-glove is published in the shared-memory object /signglove-glove, refreshed every
-millisecond, and the emulated contact controller answers on a pseudo-terminal with the
-serial line's real timing. The program sees that terminal as its COM1 ()" SIGNGLOVE_COM1 R"()
-and a /dev/shm of its own, in a private mount namespace; the host's /dev is untouched.
+glove is published in the shared-memory object /signglove-glove (or SIGNGLOVE_GLOVE),
+refreshed every millisecond, and the emulated contact controller answers on a
+pseudo-terminal with the serial line's real timing. The program sees that terminal as
+its COM1 (SIGNGLOVE_COM1, else )" SIGNGLOVE_COM1 R"() and a /dev/shm of its own, in a
+private mount namespace; the host's /dev is untouched.
 This needs root or unprivileged user namespaces. The script language is signglove-sim's;
 `clock` cannot be played in real time. `enter` types a newline on the program's
 standard input; its output passes through unchanged.
@@ -53,20 +48,6 @@ int usage() {
   std::fputs("usage: signglove-rig [--timing] [--controller emulated|firmware] SCRIPT [-- COMMAND [ARGS...]] (see --help)\n",
              stderr);
   return kRigExitBadScript;
-}
-
-bool readAll(const std::string& path, std::string& text) {
-  std::ostringstream buffer;
-  if (path == "-") {
-    buffer << std::cin.rdbuf();
-  } else {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return false;
-    buffer << file.rdbuf();
-    if (file.bad()) return false;
-  }
-  text = buffer.str();
-  return true;
 }
 
 std::string besideTheRig(const char* name) {
@@ -90,7 +71,8 @@ bool fitsTheBoard([[maybe_unused]] const std::string& text, [[maybe_unused]] Scr
 
 int main(int argc, char** argv) {
   RigOptions options;
-  options.device = SIGNGLOVE_COM1;
+  std::string com1Error;
+  options.device = com1Device(&com1Error);
   std::string script;
   bool haveScript = false;
   bool onBoard = false;
@@ -117,10 +99,14 @@ int main(int argc, char** argv) {
     }
   }
   if (!haveScript) return usage();
+  if (options.device.empty()) {
+    std::fprintf(stderr, "signglove-rig: %s\n", com1Error.c_str());
+    return kRigExitCannotSetUp;
+  }
   if (options.command.empty()) options.command.push_back(besideTheRig("signglove"));
 
   std::string text;
-  if (!readAll(script, text)) {
+  if (!readScriptFile(script, text)) {
     std::fprintf(stderr, "signglove-rig: cannot read %s: %s\n", script.c_str(), std::strerror(errno));
     return kRigExitBadScript;
   }

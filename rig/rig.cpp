@@ -259,6 +259,8 @@ bool playableInRealTime(std::string_view script, ScriptError& error) {
 int runRig(const Scenario& scenario, const RigOptions& options) {
   signal(SIGPIPE, SIG_IGN);
   std::string error;
+  const std::string gloveName = gloveSharedObjectName(&error);
+  if (gloveName.empty()) return cannotSetUp(error);
   Pty pty;
   if (!ptyOpen(pty, error)) return cannotSetUp(error);
   if (!enterPrivateMountNamespace(error) || !mountPrivateShm(error)) return cannotSetUp(error);
@@ -267,8 +269,7 @@ int runRig(const Scenario& scenario, const RigOptions& options) {
 
   GloveRecordWriter glove;
   const bool gloveThere = !scenario.gloveAbsent;
-  if (gloveThere && !gloveWriterCreate(glove))
-    return cannotSetUp(std::string("cannot create the glove record: ") + std::strerror(errno));
+  if (gloveThere && !gloveWriterCreate(glove, gloveName)) return cannotSetUp("cannot create the glove record " + glove.error);
 
   prctl(PR_SET_TIMERSLACK, 1UL);
   const sched_param priority{kRealTimePriority};

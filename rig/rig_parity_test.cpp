@@ -67,7 +67,7 @@ INSTANTIATE_TEST_SUITE_P(Scenarios, RealProgramParity,
                          testing::Values("startup_glove_absent", "startup_serial_fails", "calibration_and_menus",
                                          "buttons_b_and_c_at_menu_start", "leave_mode_with_b_and_c",
                                          "sign_recognition_b_held", "finger_connection_faults", "handshape_diagnostics",
-                                         "movement_diagnostics", "sign_words", "demo"),
+                                         "movement_diagnostics", "sign_words", "refused_frames_flood", "demo"),
                          [](const testing::TestParamInfo<std::string>& info) { return info.param; });
 
 TEST(KeepEachRunOnce, KeepsEachRunOfARepeatedBlockOnceInTheModesThatRepeat) {

@@ -8,8 +8,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iostream>
-#include <sstream>
 #include <string>
 
 #include <sys/ioctl.h>
@@ -141,21 +139,6 @@ std::string nameList(const char* title, const std::vector<std::string_view>& nam
   return text + line + "\n";
 }
 
-bool readAll(const char* path, std::string& text) {
-  if (std::strcmp(path, "-") == 0) {
-    std::ostringstream buffer;
-    buffer << std::cin.rdbuf();
-    text = buffer.str();
-    return true;
-  }
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return false;
-  std::ostringstream buffer;
-  buffer << file.rdbuf();
-  text = buffer.str();
-  return !file.bad();
-}
-
 int usage() {
   std::fputs("usage: signglove-sim [--realtime | --fast] [--timing] [--trace FILE] [--narrate] SCRIPT|-|--demo"
              " (see --help)\n",
@@ -217,7 +200,7 @@ int main(int argc, char** argv) {
 
   std::string text = demo ? kDemoScript : "";
   const char* name = demo ? "demo" : std::strcmp(script, "-") == 0 ? "stdin" : script;
-  if (!demo && !readAll(script, text)) {
+  if (!demo && !readScriptFile(script, text)) {
     std::fprintf(stderr, "signglove-sim: cannot read %s: %s\n", script, std::strerror(errno));
     return kExitUsage;
   }
@@ -243,6 +226,9 @@ int main(int argc, char** argv) {
 
   WorldOptions options;
   options.echo = stdout;
+  // The console streams to standard output; a long run keeps none of it, nor the replies.
+  options.keepTranscript = false;
+  options.keepReplies = false;
   options.echoIsTerminal = isatty(STDOUT_FILENO) == 1;
   options.realtime = realtime || (demo && options.echoIsTerminal && !fast);
   narrate = narrate || demo;
@@ -250,7 +236,9 @@ int main(int argc, char** argv) {
   if (narrate || tracePath) options.observe = observe;
   const auto wallStart = std::chrono::steady_clock::now();
   const SimulationResult result = runSimulation(scenario, options);
-  traceFinish();
+  errno = 0;
+  const bool traceWritten = traceFinish() && (!traceFile.is_open() || traceFile.flush());
+  const int traceError = errno ? errno : EIO;
   if (narrate) narrationFinish();
   // On a terminal the shell's prompt should start on a line of its own; a pipe gets
   // exactly what the program printed.
@@ -259,7 +247,7 @@ int main(int argc, char** argv) {
     std::fputc('\n', stdout);
   if (narrate && (demo || !signedWords(scenario).empty()))
     std::fputs(("\n" + finishedLines(demo ? "The demo has finished." : "The run has finished.", signedWords(scenario),
-                             recognisedWords(result.transcript)))
+                             recognisedWords(narrationSignPages())))
                    .c_str(),
                options.echoIsTerminal ? stdout : stderr);
   if (result.exitStatus == kExitStopped)
@@ -274,6 +262,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "signglove-sim: %lld platform calls made, %lld more skipped as idle polling\n",
                  static_cast<long long>(result.observation.calls),
                  static_cast<long long>(result.observation.skippedCalls));
+  }
+  if (!traceWritten) {
+    std::fprintf(stderr, "signglove-sim: cannot write %s: %s\n", tracePath, std::strerror(traceError));
+    return kExitUsage;
   }
   return result.exitStatus;
 }

@@ -21,6 +21,9 @@ struct Narration {
   NarrationOptions options;
   size_t nextNote = 0;
   std::string caption;
+  enum class Page { kUnknown, kSigns, kOther } page = Page::kUnknown;  // the current page's mode
+  std::string pageStart;  // the current page's first text, until it shows whose page it is
+  std::string signPages;  // every sign recognition page, each after a form feed
 };
 
 Narration narration;
@@ -63,6 +66,8 @@ void show(const std::string& caption) {
 
 }  // namespace
 
+const std::string& narrationSignPages() { return narration.signPages; }
+
 void narrationStart(const Scenario& scenario, const NarrationOptions& options) {
   narration = Narration{};
   narration.scenario = &scenario;
@@ -79,8 +84,36 @@ void narrationStart(const Scenario& scenario, const NarrationOptions& options) {
   }
 }
 
+namespace {
+
+// Keeps the sign recognition pages, and only those, as they are printed.
+void keepSignPages(const ObservedCall& call) {
+  using Page = Narration::Page;
+  if (call.kind == ObservedCall::kConsoleClear) {
+    narration.pageStart.clear();
+    narration.page = Page::kUnknown;
+    return;
+  }
+  if (call.kind != ObservedCall::kConsoleWrite || !call.text || narration.page == Page::kOther) return;
+  if (narration.page == Page::kSigns) {
+    narration.signPages += *call.text;
+    return;
+  }
+  narration.pageStart += *call.text;
+  const size_t compared = std::min(narration.pageStart.size(), kSignRecognitionBanner.size());
+  if (narration.pageStart.compare(0, compared, kSignRecognitionBanner, 0, compared) != 0) {
+    narration.page = Page::kOther;
+  } else if (compared == kSignRecognitionBanner.size()) {
+    narration.page = Page::kSigns;
+    narration.signPages += "\f" + narration.pageStart;
+  }
+}
+
+}  // namespace
+
 void narrationObserve(const ObservedCall& call) {
   if (!narration.scenario) return;
+  keepSignPages(call);
   const std::vector<Note>& notes = narration.scenario->notes;
   bool shown = false;
   for (; narration.nextNote < notes.size() && notes[narration.nextNote].atMicros <= world.nowMicros; ++narration.nextNote) {

@@ -35,6 +35,10 @@ std::vector<std::string> signedWords(const Scenario& scenario);
 // The words the program printed in sign recognition, in order.
 std::vector<std::string> recognisedWords(std::string_view transcript);
 
+// The sign recognition pages of the run narrated, as the program printed them (each
+// after a form feed): all recognisedWords needs, where the run keeps no transcript.
+const std::string& narrationSignPages();
+
 // "The demo has finished." on a line, then the signed and the recognised words side by
 // side, one pair a column, each column as wide as its longer word, in pairs of lines no
 // wider than 79 columns; every line ends in '\n'.

@@ -88,4 +88,21 @@ TEST(NarrationTest, SignedAndRecognisedWordsSideBySide) {
   EXPECT_EQ(count, 1 + 2 * 3);  // five 13-column words a line
 }
 
+// A run that keeps no transcript (signglove-sim streams it) still knows the words it
+// recognised, from the sign recognition pages the narration keeps, and nothing else.
+TEST(NarrationTest, KeepsOnlyTheSignRecognitionPagesForTheWordsRecognised) {
+  const Scenario scenario = compiled(kScript);
+  const std::string transcript = runSimulation(scenario).transcript;
+  narrationStart(scenario, {});
+  WorldOptions options;
+  options.observe = narrationObserve;
+  options.keepTranscript = false;
+  const SimulationResult result = runSimulation(scenario, options);
+  narrationFinish();
+  EXPECT_EQ(result.transcript, transcript.substr(transcript.size() - 1));
+  EXPECT_EQ(recognisedWords(narrationSignPages()), recognisedWords(transcript));
+  EXPECT_EQ(recognisedWords(narrationSignPages()), (std::vector<std::string>{"to", "concept"}));
+  EXPECT_EQ(narrationSignPages().find("Press:"), std::string::npos) << "menu pages are not kept";
+}
+
 }  // namespace

@@ -1,8 +1,12 @@
 #include "simulator/script.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -83,7 +87,12 @@ bool fail(Compiler& compiler, const Line& line, std::string message) {
   return false;
 }
 
-std::string quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+// A word as messages quote it: a very long one cut short.
+std::string quoted(std::string_view text) {
+  constexpr size_t kLongestQuoted = 40;
+  if (text.size() <= kLongestQuoted) return "'" + std::string(text) + "'";
+  return "'" + std::string(text.substr(0, kLongestQuoted)) + "...' (" + std::to_string(text.size()) + " characters)";
+}
 
 bool parseWhole(std::string_view text, int64_t& value, int base = 10) {
   if (text.empty()) return false;
@@ -500,7 +509,10 @@ std::vector<std::string_view> nearestNames(std::string_view typed, const std::ve
   const size_t typos = want.size() <= 4 ? 1 : 2;
   for (std::string_view name : names) {
     const std::string have = lower(name);
-    size_t score = distance(want, have);
+    // Lengths further apart than the typos allowed cannot be that close: the distance,
+    // whose cost grows with both lengths, is not worked out for them.
+    const size_t apart = want.size() > have.size() ? want.size() - have.size() : have.size() - want.size();
+    size_t score = apart > typos ? typos + 1 : distance(want, have);
     if (score > typos) {
       // A prefix ("left" for leftToRight) or one part of a name ("this" for this/the).
       const bool prefix = want.size() >= 2 && have.starts_with(want);
@@ -521,6 +533,23 @@ std::vector<std::string_view> nearestNames(std::string_view typed, const std::ve
   for (const Candidate& candidate : candidates)
     if (nearest.size() < 3 && candidate.score == candidates.front().score) nearest.push_back(candidate.name);
   return nearest;
+}
+
+bool readScriptFile(const std::string& path, std::string& text) {
+  const int fd = path == "-" ? STDIN_FILENO : open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  text.clear();
+  char chunk[65536];
+  ssize_t got;
+  while ((got = read(fd, chunk, sizeof chunk)) != 0) {
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) break;  // a directory reads as EISDIR
+    text.append(chunk, static_cast<size_t>(got));
+  }
+  const int error = errno;
+  if (fd != STDIN_FILENO) close(fd);
+  errno = error;
+  return got == 0;
 }
 
 bool compileScript(std::string_view text, Scenario& scenario, ScriptError& error, std::vector<ScriptError>* warnings) {

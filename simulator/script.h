@@ -20,3 +20,7 @@ bool compileScript(std::string_view text, Scenario& scenario, ScriptError& error
 // The valid names closest to a mistyped one, best first (at most three; none when
 // nothing is close): a different case, a prefix, a part of a name, or a typo or two.
 std::vector<std::string_view> nearestNames(std::string_view typed, const std::vector<std::string_view>& names);
+
+// Reads a script file whole ("-": standard input). False, with errno set, when it cannot
+// be read: missing, unreadable, or a directory.
+bool readScriptFile(const std::string& path, std::string& text);

@@ -315,6 +315,9 @@ TEST(ScriptTest, NearestNamesPreferCloserMatches) {
   EXPECT_EQ(nearestNames("the", names), (std::vector<std::string_view>{"this/the"}));
   EXPECT_TRUE(nearestNames("xyzzy", names).empty());
   EXPECT_TRUE(nearestNames("", names).empty());
+  // However long the word, a suggestion costs no more than for a short one.
+  EXPECT_TRUE(nearestNames(std::string(10'000'000, 'x'), names).empty());
+  EXPECT_EQ(nearestNames(std::string(2'000, 'o'), names), std::vector<std::string_view>{});
 }
 
 }  // namespace

@@ -208,10 +208,12 @@ void traceObserve(const ObservedCall& call) {
   }
 }
 
-void traceFinish() {
-  if (!trace.out) return;
+bool traceFinish() {
+  if (!trace.out) return true;
   notesUntil(world.nowMicros);
   flush();
   trace.out->flush();
+  const bool written = !trace.out->fail();
   trace.out = nullptr;
+  return written;
 }

@@ -23,5 +23,6 @@ void traceStart(const Scenario& scenario, std::ostream& out);
 // Takes note of one platform call (WorldOptions::observe).
 void traceObserve(const ObservedCall& call);
 
-// Writes what is still pending once the run has ended, up to the world's time now.
-void traceFinish();
+// Writes what is still pending once the run has ended, up to the world's time now. False
+// when any of the trace could not be written (a full disk, a failing device).
+bool traceFinish();

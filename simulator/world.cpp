@@ -144,11 +144,11 @@ void sendReply(int64_t readyMicros) {
   std::vector<uint8_t>& reply = world.replyBuffer;
   controllerWriteReply(world.controller, reply);
   const int64_t start = std::max(readyMicros, world.controllerLineFreeMicros);
-  std::vector<uint8_t>& sent = world.repliesSent.emplace_back();
+  std::vector<uint8_t>* sent = world.options.keepReplies ? &world.repliesSent.emplace_back() : nullptr;
   for (size_t index = 0; index < reply.size(); ++index) {
     if (world.received.size() >= static_cast<size_t>(kReceiveQueueBytes)) break;
     world.received.push_back({start + lineMicros(static_cast<int64_t>(index) + 1), reply[index]});
-    sent.push_back(reply[index]);
+    if (sent) sent->push_back(reply[index]);
   }
   world.controllerLineFreeMicros = start + lineMicros(static_cast<int64_t>(reply.size()));
 }
@@ -323,13 +323,25 @@ int worldTakeByte() {
   return byte;
 }
 
+namespace {
+
+// Keeps console text in the transcript: all of it, or only its last character.
+void keep(std::string_view text) {
+  if (world.options.keepTranscript)
+    world.transcript += text;
+  else if (!text.empty())
+    world.transcript.assign(1, text.back());
+}
+
+}  // namespace
+
 void worldWrite(const std::string& text) {
-  world.transcript += text;
+  keep(text);
   echo(text.data(), text.size());
 }
 
 void worldClear() {
-  world.transcript += '\f';
+  keep("\f");
   if (world.options.echoIsTerminal)
     echo("\x1b[H\x1b[2J", 7);
   else

@@ -9,6 +9,7 @@
 
 #include "platform/glove_library.h"
 #include "simulator/script.h"
+#include "simulator/simulation.h"
 #include "simulator/timing.h"
 
 namespace {
@@ -48,6 +49,28 @@ TEST(WorldTest, TheGloveRecordFollowsEveryKeyframeReadByRead) {
           << "at " << now << ", finger " << finger;
   }
   EXPECT_GT(reads, 1000);
+}
+
+// A long run that streams its console keeps neither the console nor the replies: a
+// minute of finger connections prints some 6,000 lines and takes as many replies.
+TEST(WorldTest, ARunThatKeepsNoTranscriptHoldsNoMoreAsItGoesOn) {
+  Scenario scenario;
+  ScriptError error;
+  ASSERT_TRUE(compileScript("calibrate\nwait 300\ntap A\ntap A\ntouch RT RI\nwait 60000\npress B C\nwait 100\n"
+                            "release all",
+                            scenario, error));
+  WorldOptions options;
+  options.keepDigest = true;
+  const SimulationResult kept = runSimulation(scenario, options);
+  EXPECT_GT(kept.transcript.size(), 30'000u);
+  EXPECT_GT(world.repliesSent.size(), 5'000u);
+  options.keepTranscript = false;
+  options.keepReplies = false;
+  const SimulationResult streamed = runSimulation(scenario, options);
+  EXPECT_EQ(streamed.exitStatus, 0);
+  EXPECT_EQ(streamed.transcript, kept.transcript.substr(kept.transcript.size() - 1));
+  EXPECT_TRUE(world.repliesSent.empty());
+  EXPECT_EQ(streamed.observation.digest, kept.observation.digest) << "what the program saw is the same";
 }
 
 // Reads the record at each of the moments, in a fresh world on the scenario.

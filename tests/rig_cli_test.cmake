@@ -17,17 +17,7 @@ function(run_rig)
   set(err "${error}" PARENT_SCOPE)
 endfunction()
 
-function(expect what actual expected)
-  if(NOT "${actual}" STREQUAL "${expected}")
-    message(FATAL_ERROR "${what}: expected [${expected}], got [${actual}]\nstdout: [${out}]\nstderr: [${err}]")
-  endif()
-endfunction()
-
-function(expect_match what actual pattern)
-  if(NOT "${actual}" MATCHES "${pattern}")
-    message(FATAL_ERROR "${what}: [${actual}] does not match [${pattern}]\nstdout: [${out}]\nstderr: [${err}]")
-  endif()
-endfunction()
+include("${CMAKE_CURRENT_LIST_DIR}/cli_expect.cmake")
 
 function(write name text)
   file(WRITE "${work}/${name}" "${text}")
@@ -57,6 +47,8 @@ endforeach()
 run_rig("${work}/missing.sim")
 expect("missing script exit status" "${rc}" 2)
 expect_match("missing script stderr" "${err}" "cannot read ${work}/missing.sim")
+run_rig("${work}")
+expect("directory as script" "${rc}|${err}" "2|signglove-rig: cannot read ${work}: Is a directory\n")
 write(bad.sim "wait 10\njump 3\n")
 run_rig("${work}/bad.sim")
 expect("bad script exit status" "${rc}" 2)
@@ -72,6 +64,12 @@ write(inside.sim "wait 200\nenter\nwait 100\n")
 run_rig("${work}/inside.sim" -- /bin/sh -c "test -t 0 < '${DEVICE}' && echo terminal && ls /dev/shm && read line && echo entered")
 expect("inside exit status" "${rc}" 0)
 expect("inside stdout" "${out}" "terminal\nsignglove-glove\nentered\n")
+
+# The environment names the program's COM1 and glove for the rig too, as for the program.
+execute_process(COMMAND ${CMAKE_COMMAND} -E env SIGNGLOVE_COM1=/dev/zero SIGNGLOVE_GLOVE=/signglove-glove-other
+  "${RIG}" "${work}/inside.sim" -- /bin/sh -c "test -t 0 < /dev/zero && echo terminal && ls /dev/shm"
+  INPUT_FILE /dev/null RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 60)
+expect("named by the environment" "${rc}|${out}" "0|terminal\nsignglove-glove-other\n")
 
 # Start-up conditions: no glove published; something that is not a terminal as COM1.
 write(absent.sim "glove absent\nserial fails\nwait 100\n")

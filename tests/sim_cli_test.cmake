@@ -24,17 +24,7 @@ function(run_sim)
   set(err "${error}" PARENT_SCOPE)
 endfunction()
 
-function(expect what actual expected)
-  if(NOT "${actual}" STREQUAL "${expected}")
-    message(FATAL_ERROR "${what}: expected [${expected}], got [${actual}]\nstdout: [${out}]\nstderr: [${err}]")
-  endif()
-endfunction()
-
-function(expect_match what actual pattern)
-  if(NOT "${actual}" MATCHES "${pattern}")
-    message(FATAL_ERROR "${what}: [${actual}] does not match [${pattern}]\nstdout: [${out}]\nstderr: [${err}]")
-  endif()
-endfunction()
+include("${CMAKE_CURRENT_LIST_DIR}/cli_expect.cmake")
 
 set(usage_pattern "^usage: signglove-sim ")
 
@@ -156,3 +146,22 @@ expect_match("unwritable trace stderr" "${err}" "cannot write ${work}/no/such/di
 run_sim("${serial_fails}" --trace)
 expect("--trace without a file" "${rc}" 2)
 expect_match("--trace without a file" "${err}" "${usage_pattern}")
+
+# A trace whose writes fail (a full disk) is an error too, not a silent loss.
+run_sim(--trace /dev/full "${SCENARIOS}/finger_connections.sim")
+expect("trace on a full disk" "${rc}" 2)
+expect_match("trace on a full disk" "${err}" "signglove-sim: cannot write /dev/full: No space left on device\n$")
+
+# A directory is not a script; a word of ten million letters is refused at once, its
+# suggestion costing no more than a short one's.
+run_sim("${work}")
+expect("directory exit status" "${rc}" 2)
+expect("directory stderr" "${err}" "signglove-sim: cannot read ${work}: Is a directory\n")
+string(REPEAT "x" 1000 thousand)
+string(REPEAT "${thousand}" 10000 long_word)
+foreach(line "hold ${long_word}" "${long_word}")
+  file(WRITE "${work}/long_word.sg" "${line}\n")
+  run_sim("${work}/long_word.sg")
+  expect("a ten-million-letter word" "${rc}" 2)
+  expect_match("a ten-million-letter word" "${err}" "'x+\\.\\.\\.' \\(10000000 characters\\)")
+endforeach()

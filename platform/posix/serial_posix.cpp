@@ -1,12 +1,17 @@
 // The POSIX backend of the serial library, over termios: raw lines, no flow control.
 // A port survives its device going away (a USB adapter unplugged, the other side of
 // a pseudo-terminal closed): it closes the dead descriptor and opens the same device
-// again, with the same settings, once it is back.
+// again, with the same settings, once it is back; never another device that has taken
+// its name (the rule is in serial_posix.h).
 
 #include "platform/posix/serial_posix.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <poll.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -18,6 +23,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/com1_device.h"
 #include "platform/posix/glove_library_posix.h"
 #include "platform/serial.h"
 
@@ -41,6 +47,8 @@ struct Port {
   bool opened = false;  // opened by the program and not closed by it
   std::string device;
   std::string openedDevice;  // the path it was opened at, to open again after a loss
+  SerialDevice identity;     // what that path led to then
+  bool refusalSaid = false;  // that the name now leads elsewhere has been said
   termios settings{};        // the line as last set, put back when it is opened again
   int64_t lastReopenNanos = 0;
   unsigned char buffer[kReadChunk];
@@ -49,6 +57,40 @@ struct Port {
 };
 
 Port ports[kPorts];
+bool pseudoTerminalsAsAdapters = false;
+
+// Device numbers of terminals that belong to sessions rather than to a device: Unix 98
+// and BSD pseudo-terminals, /dev/tty, /dev/console, /dev/ptmx and the virtual consoles.
+constexpr unsigned kFirstPtySlaveMajor = 136, kLastPtySlaveMajor = 143;
+constexpr unsigned kBsdPtyMasterMajor = 2, kBsdPtySlaveMajor = 3;
+constexpr unsigned kVirtualConsoleMajor = 4, kVirtualConsoles = 64;
+constexpr unsigned kTtyAuxMajor = 5;  // /dev/tty, /dev/console, /dev/ptmx
+
+bool isSessionTerminal(dev_t number) {
+  const unsigned major = ::major(number), minor = ::minor(number);
+  return (major >= kFirstPtySlaveMajor && major <= kLastPtySlaveMajor) || major == kBsdPtyMasterMajor ||
+         major == kBsdPtySlaveMajor || major == kTtyAuxMajor || (major == kVirtualConsoleMajor && minor < kVirtualConsoles);
+}
+
+// Where a character device sits in the hardware: its sysfs device, e.g. the USB
+// interface of an adapter; empty when sysfs does not say.
+std::string hardwareOf(dev_t number) {
+  const std::string link =
+      "/sys/dev/char/" + std::to_string(::major(number)) + ":" + std::to_string(::minor(number)) + "/device";
+  char resolved[PATH_MAX];
+  return realpath(link.c_str(), resolved) ? resolved : "";
+}
+
+SerialDevice deviceOf(const std::string& path, const struct stat& status) {
+  SerialDevice device;
+  device.found = S_ISCHR(status.st_mode);
+  device.number = status.st_rdev;
+  device.sessionTerminal = device.found && !pseudoTerminalsAsAdapters && isSessionTerminal(status.st_rdev);
+  struct stat link {};
+  device.namedByLink = lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode);
+  if (device.found) device.hardware = hardwareOf(status.st_rdev);
+  return device;
+}
 
 Port* openPort(int port) {
   if (port < 0 || port >= kPorts || !ports[port].opened) return nullptr;
@@ -79,22 +121,39 @@ void loseDevice(Port& p) {
   close(p.fd);
   p.fd = -1;
   p.lastReopenNanos = monotonicNanos();
+  p.refusalSaid = false;
+  if (p.identity.sessionTerminal)
+    std::fprintf(stderr, "%s: hung up; a pseudo-terminal is not opened again (its number goes to the next session)\n",
+                 p.openedDevice.c_str());
+  else
+    std::fprintf(stderr, "%s: gone; it is opened again once the same device is back\n", p.openedDevice.c_str());
 }
 
-// Opens a lost device again with the port's settings, if it is back and the last try
-// was long enough ago. True when the port has a device.
+// Opens a lost device again with the port's settings, if the same device is back and
+// the last try was long enough ago. True when the port has a device.
 bool haveDevice(Port& p) {
   if (p.fd >= 0) return true;
+  if (p.identity.sessionTerminal) return false;
   const int64_t now = monotonicNanos();
   if (now - p.lastReopenNanos < kReopenIntervalMillis * kNanosPerMilli) return false;
   p.lastReopenNanos = now;
+  const SerialDevice there = serialDeviceAt(p.openedDevice);
+  if (!serialMayReopen(p.identity, there)) {
+    if (there.found && !p.refusalSaid)
+      std::fprintf(stderr, "%s: now leads to another device; not opened\n", p.openedDevice.c_str());
+    p.refusalSaid = p.refusalSaid || there.found;
+    return false;
+  }
   const int fd = open(p.openedDevice.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) return false;
-  if (tcsetattr(fd, TCSANOW, &p.settings) != 0) {
+  struct stat status {};
+  // What was opened must be what was looked at: the name may have moved in between.
+  if (fstat(fd, &status) != 0 || status.st_rdev != there.number || tcsetattr(fd, TCSANOW, &p.settings) != 0) {
     close(fd);
     return false;
   }
   p.fd = fd;
+  std::fprintf(stderr, "%s: back, opened again\n", p.openedDevice.c_str());
   return true;
 }
 
@@ -162,23 +221,44 @@ int reportSetupFailure(const std::string& device) {
   return -1;
 }
 
-#ifndef SIGNGLOVE_COM1
-#define SIGNGLOVE_COM1 "/dev/ttyS0"
-#endif
-
 }  // namespace
 
 void serialUseDevice(int port, const char* path) {
   if (port >= 0 && port < kPorts) ports[port].device = path ? path : "";
 }
 
+SerialDevice serialDeviceAt(const std::string& path) {
+  struct stat status {};
+  if (stat(path.c_str(), &status) != 0) return {};
+  return deviceOf(path, status);
+}
+
+bool serialMayReopen(const SerialDevice& opened, const SerialDevice& now) {
+  if (!now.found || opened.sessionTerminal || now.sessionTerminal) return false;
+  if (opened.namedByLink && now.namedByLink) return true;  // the link names the device, wherever it sits
+  return now.number == opened.number && now.hardware == opened.hardware;
+}
+
+void serialTestPseudoTerminalsAsAdapters(bool on) { pseudoTerminalsAsAdapters = on; }
+
 int serialOpen(int port, int, int) {
   if (port < 0 || port >= kPorts || ports[port].opened) return -1;
   Port& p = ports[port];
-  const std::string device = !p.device.empty() ? p.device : port == 0 ? SIGNGLOVE_COM1 : "/dev/ttyS" + std::to_string(port);
+  std::string error;
+  const std::string device = !p.device.empty() ? p.device : port == 0 ? com1Device(&error) : "/dev/ttyS" + std::to_string(port);
+  if (device.empty()) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return -1;
+  }
   // The kernel keeps the queues; their sizes are its own.
   const int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) return reportSetupFailure(device);
+  struct stat status {};
+  if (fstat(fd, &status) != 0) {
+    reportSetupFailure(device);
+    close(fd);
+    return -1;
+  }
   termios settings{};
   if (tcgetattr(fd, &settings) != 0) {
     reportSetupFailure(device);
@@ -200,6 +280,7 @@ int serialOpen(int port, int, int) {
   }
   p.opened = true;
   p.openedDevice = device;
+  p.identity = deviceOf(device, status);
   p.next = p.end = 0;
   return 0;
 }

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -158,10 +159,12 @@ TEST_F(SerialPosixTest, ClosedPortRefusesEverythingUntilOpenedAgain) {
 }
 
 // A device that goes away and comes back: the port is named through a symlink, as a
-// USB adapter's udev name would be, and each "plug" is a new pseudo-terminal behind it.
+// USB adapter's udev name would be, and each "plug" is a new pseudo-terminal behind it,
+// standing in for the adapter (a real pseudo-terminal is never opened again).
 class SerialHangUpTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    serialTestPseudoTerminalsAsAdapters(true);
     char pattern[] = "/tmp/signglove-serial-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     directory_ = pattern;
@@ -177,6 +180,7 @@ class SerialHangUpTest : public ::testing::Test {
     unplug();
     unlink(link_.c_str());
     rmdir(directory_.c_str());
+    serialTestPseudoTerminalsAsAdapters(false);
   }
 
   // A new pseudo-terminal, and the link moved to it in one step.
@@ -292,6 +296,102 @@ TEST_F(SerialHangUpTest, ClosingAPortWhoseDeviceIsGoneSucceeds) {
   EXPECT_LT(serialTakeByte(kPort), 0);
   EXPECT_EQ(serialClose(kPort), 0);
   EXPECT_LT(serialClose(kPort), 0);
+}
+
+// The reopen rule on what names lead to: only the same device, never a terminal that
+// belongs to a session.
+TEST(SerialReopenRule, OpensAgainOnlyTheSameDevice) {
+  const dev_t usb0 = makedev(188, 0), usb1 = makedev(188, 1), pts3 = makedev(136, 3);
+  const std::string socketA = "/sys/devices/usb1/1-2/1-2:1.0", socketB = "/sys/devices/usb1/1-3/1-3:1.0";
+  const SerialDevice nothing;
+  const SerialDevice adapterDirect{true, false, false, usb0, socketA};
+  const SerialDevice adapterByLink{true, false, true, usb0, socketA};
+  const SerialDevice ptyDirect{true, true, false, pts3, ""};
+  const SerialDevice ptyByLink{true, true, true, pts3, ""};
+  const struct {
+    const char* what;
+    SerialDevice opened, now;
+    bool reopened;
+  } cases[] = {
+      {"the adapter back in its socket", adapterDirect, adapterDirect, true},
+      {"another adapter in another socket took its name", adapterDirect, {true, false, false, usb0, socketB}, false},
+      {"its name now leads to another device number", adapterDirect, {true, false, false, usb1, socketA}, false},
+      {"a by-id link, the adapter back under another number", adapterByLink, {true, false, true, usb1, socketB}, true},
+      {"a by-id link now leading to a pseudo-terminal", adapterByLink, ptyByLink, false},
+      {"a pseudo-terminal whose number came back", ptyDirect, ptyDirect, false},
+      {"a link to a pseudo-terminal, moved to a new one", ptyByLink, {true, true, true, makedev(136, 4), ""}, false},
+      {"nothing there yet", adapterDirect, nothing, false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(serialMayReopen(c.opened, c.now), c.reopened) << c.what;
+}
+
+TEST(SerialReopenRule, KnowsPseudoTerminalsLinksAndNonDevices) {
+  int master = -1, slave = -1;
+  char name[256] = {};
+  ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+  const std::string link = testing::TempDir() + "signglove-serial-link-" + std::to_string(getpid());
+  ASSERT_EQ(symlink(name, link.c_str()), 0);
+  const SerialDevice pty = serialDeviceAt(name), linked = serialDeviceAt(link);
+  EXPECT_TRUE(pty.found && pty.sessionTerminal && !pty.namedByLink);
+  EXPECT_TRUE(linked.found && linked.sessionTerminal && linked.namedByLink);
+  EXPECT_EQ(linked.number, pty.number);
+  const SerialDevice null = serialDeviceAt("/dev/null");
+  EXPECT_TRUE(null.found && !null.sessionTerminal);
+  EXPECT_TRUE(serialDeviceAt("/dev/ptmx").sessionTerminal);
+  EXPECT_FALSE(serialDeviceAt("/").found);
+  EXPECT_FALSE(serialDeviceAt("/nonexistent/signglove").found);
+  unlink(link.c_str());
+  close(master);
+  close(slave);
+}
+
+// COM1 on a pseudo-terminal that hangs up, named directly or through a link; then a new
+// pseudo-terminal, another session's, takes its number (or the link is moved to it).
+// The port must never open it: no request bytes written into it, its settings untouched.
+TEST(SerialReopenRule, AHungUpPseudoTerminalIsNeverOpenedAgain) {
+  for (const bool throughALink : {false, true}) {
+    SCOPED_TRACE(throughALink ? "through a link" : "named directly");
+    int master = -1, slave = -1;
+    char name[256] = {};
+    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    const std::string link = testing::TempDir() + "signglove-serial-com1-" + std::to_string(getpid());
+    unlink(link.c_str());
+    if (throughALink) {
+      ASSERT_EQ(symlink(name, link.c_str()), 0);
+    }
+    serialUseDevice(kPort, throughALink ? link.c_str() : name);
+    ASSERT_EQ(serialOpen(kPort, kQueue, kQueue), 0);
+    ASSERT_EQ(serialSetBaud(kPort, 9600), 0);
+    close(master);
+    close(slave);
+
+    int otherMaster = -1, otherSlave = -1;
+    char other[256] = {};
+    ASSERT_EQ(openpty(&otherMaster, &otherSlave, other, nullptr, nullptr), 0);
+    if (throughALink) {
+      unlink(link.c_str());
+      ASSERT_EQ(symlink(other, link.c_str()), 0);
+    }
+    testing::internal::CaptureStderr();
+    // Well past several looks for the device (every 100 ms), as the program keeps asking.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(400);
+    while (std::chrono::steady_clock::now() < until) {
+      EXPECT_LT(serialSendByte(kPort, 0x53), 0);
+      serialTakeByte(kPort);
+    }
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("a pseudo-terminal is not opened again"), std::string::npos) << said;
+    termios settings{};
+    ASSERT_EQ(tcgetattr(otherSlave, &settings), 0);
+    EXPECT_NE(settings.c_lflag & ICANON, 0u) << "the other session's terminal was made raw";
+    pollfd ready{otherMaster, POLLIN, 0};
+    EXPECT_EQ(poll(&ready, 1, 0), 0) << "bytes were written into the other session's terminal";
+    EXPECT_EQ(serialClose(kPort), 0);
+    serialUseDevice(kPort, nullptr);
+    unlink(link.c_str());
+    close(otherMaster);
+    close(otherSlave);
+  }
 }
 
 }  // namespace
