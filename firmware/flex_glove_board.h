@@ -8,8 +8,9 @@
 
 // The do-it-yourself glove's board: the flex-glove firmware's ELF on an emulated
 // ATmega328P at 16 MHz (avr_board.h: the chip, its serial line, pacing), its five ADC
-// inputs fed by the flex sensors' dividers (flex_divider.h) as the hand bends, its
-// four button pins held low while a button is pressed.
+// inputs fed by the flex sensors' dividers (flex_divider.h) as the hand bends, each
+// held as a conversion starts, as the chip's sample-and-hold does; its four button pins
+// held low while a button is pressed.
 
 struct avr_irq_t;
 
@@ -31,6 +32,8 @@ struct FlexGloveBoard {
   GloveHand hand;
   avr_irq_t* flexInputs[5] = {};
   avr_irq_t* buttonPins[4] = {};
+  int lastConvertedFinger = -1;  // the finger whose conversion started last
+  int64_t samplesStarted = 0;    // conversions of the first finger's sensor started
 
   std::string partLine;  // the line the firmware is sending, so far
   uint64_t partLineStartCycle = 0;
@@ -49,6 +52,14 @@ bool flexGloveBoardStart(FlexGloveBoard& board, const std::string& elfPath, std:
 
 // From now on the sensors and buttons feel this hand.
 void flexGloveBoardSetHand(FlexGloveBoard& board, const GloveHand& hand);
+
+// The same once the firmware is between two samples: while it is converting a sample's
+// sensors (0.5 ms of every 5) it runs on until it has started on the last. The virtual
+// signer moves all fingers at once, and the program sees a glove record change whole;
+// a change in the middle of a sample would send a line with some fingers as they were
+// and the others as they are, which the signer's handshapes never show. False when the
+// emulated chip stopped.
+bool flexGloveBoardSetHandBetweenSamples(FlexGloveBoard& board, const GloveHand& hand);
 
 // What the ADC reads on a finger's input for a bend: the divider's voltage as the
 // real chip reads it.

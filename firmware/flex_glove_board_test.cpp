@@ -89,6 +89,24 @@ TEST_F(FlexGloveBoardTest, ALinearCalibrationReadsEveryBendBack) {
   EXPECT_LT(worst, 0.2);
 }
 
+// A hand changed at any moment of a sample reaches the lines whole: every line has all
+// fingers as they were or all as they are.
+TEST_F(FlexGloveBoardTest, AHandChangedBetweenSamplesNeverMixesFingersInALine) {
+  const GloveHand before = {{60, 25, 25, 60, 60}, {0, 0, 0, 0}}, after = {{1, 1, 60, 1, 1}, {0, 0, 0, 0}};
+  const auto lineOf = [this](const GloveHand& hand) {
+    flexGloveBoardSetHand(board, hand);
+    return flexGloveBoardRun(board, 2 * kSampleMicros).back().text;
+  };
+  const std::string beforeLine = lineOf(before), afterLine = lineOf(after);
+  for (int64_t offset = 0; offset < kSampleMicros; offset += 37) {
+    flexGloveBoardSetHand(board, before);
+    flexGloveBoardRun(board, 2 * kSampleMicros + offset);
+    ASSERT_TRUE(flexGloveBoardSetHandBetweenSamples(board, after));
+    for (const GloveLine& line : flexGloveBoardRun(board, 2 * kSampleMicros))
+      EXPECT_TRUE(line.text == beforeLine || line.text == afterLine) << line.text << " at " << offset << " us";
+  }
+}
+
 // One line every 5 ms, whatever the hand does: each starts within 50 us of its
 // sample's tick, and is over well before the next begins.
 TEST_F(FlexGloveBoardTest, SendsTwoHundredLinesASecondAtASteadyPace) {

@@ -17,12 +17,12 @@
 #include <thread>
 #include <vector>
 
+#include "platform/glove_record_writer.h"
 #include "platform/glove_shared_record.h"
 
 namespace {
 
 constexpr uint64_t kCyclesPerMicro = 16;
-constexpr int64_t kPoseResendMicros = 20'000;
 constexpr int64_t kDriverReadyMicros = 5'000'000;
 constexpr int64_t kReadyPollMicros = 1000;
 constexpr int kDriverGraceMillis = 1000;
@@ -52,23 +52,14 @@ std::vector<uint8_t> oscMessage(const char* address, const float* numbers, int c
   return message;
 }
 
-void sendPose(FlexGloveLink& link, const GloveRecord& record, int64_t micros) {
+void sendPose(const FlexGloveLink& link, const FlexGloveLink::Pose& pose) {
   sockaddr_in to{};
   to.sin_family = AF_INET;
   to.sin_port = htons(link.oscPort);
   to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  const float position[3] = {record.x, record.y, record.z};
   for (const std::vector<uint8_t>& message :
-       {oscMessage("/signglove/position", position, 3), oscMessage("/signglove/angles", record.orient, 3)})
+       {oscMessage("/signglove/position", pose.position, 3), oscMessage("/signglove/angles", pose.angles, 3)})
     sendto(link.oscSocket, message.data(), message.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
-  std::copy(position, position + 3, link.sentPose);
-  std::copy(record.orient, record.orient + 3, link.sentPose + 3);
-  link.poseSentMicros = micros;
-}
-
-bool poseChanged(const FlexGloveLink& link, const GloveRecord& record) {
-  const float pose[6] = {record.x, record.y, record.z, record.orient[0], record.orient[1], record.orient[2]};
-  return std::memcmp(pose, link.sentPose, sizeof pose) != 0;
 }
 
 GloveHand handOf(const GloveRecord& record) {
@@ -152,15 +143,34 @@ bool samePublished(const GloveRecord& a, const GloveRecord& b) {
          std::equal(a.bend, a.bend + 5, b.bend) && std::equal(a.buttons, a.buttons + 4, b.buttons);
 }
 
-// The board's bytes that have reached the line by now, on to the driver.
+// Runs the board to the cycle; each sample that starts meanwhile takes the record's pose.
+bool runBoard(FlexGloveLink& link, const GloveRecord& record, uint64_t cycle) {
+  const bool running = avrBoardRunUntil(link.board.chip, cycle);
+  for (; link.samplesSeen < link.board.samplesStarted; ++link.samplesSeen) {
+    FlexGloveLink::Pose pose;
+    std::copy(&record.x, &record.x + 3, pose.position);
+    std::copy(record.orient, record.orient + 3, pose.angles);
+    link.linePoses.push_back(pose);
+  }
+  return running;
+}
+
+// The board's bytes that have reached the line by now, on to the driver; as a line
+// ends, its sample's pose goes first.
 void passLines(FlexGloveLink& link) {
   for (BoardByte taken; avrBoardTakeByte(link.board.chip, taken);) {
+    if (taken.byte == '\n' && !link.linePoses.empty()) {
+      sendPose(link, link.linePoses.front());
+      link.linePoses.pop_front();
+    }
     // A full line means nobody reads it: the byte is lost, as on a wire.
     [[maybe_unused]] const ssize_t written = write(link.line.master, &taken.byte, 1);
   }
 }
 
 }  // namespace
+
+FlexGloveLink::~FlexGloveLink() { flexGloveLinkStop(*this); }
 
 bool flexGloveLinkStart(FlexGloveLink& link, const std::string& firmwarePath, const FlexGloveDriver& driver,
                         const GloveRecord& record, std::string& error) {
@@ -174,18 +184,16 @@ bool flexGloveLinkStart(FlexGloveLink& link, const std::string& firmwarePath, co
   }
   if (!startDriver(link, driver, error)) return false;
   flexGloveBoardSetHand(link.board, handOf(record));
+  link.samplesSeen = link.board.samplesStarted;  // the firmware's set-up, not a sample
   const uint64_t bootCycle = avrBoardCycle(link.board.chip);
   const int64_t wallStart = wallMicros();
   for (int64_t elapsed = 0; elapsed < kDriverReadyMicros; elapsed = wallMicros() - wallStart) {
     if (!driverRunning(link, error)) return false;
-    avrBoardRunUntil(link.board.chip, bootCycle + static_cast<uint64_t>(elapsed) * kCyclesPerMicro);
+    runBoard(link, record, bootCycle + static_cast<uint64_t>(elapsed) * kCyclesPerMicro);
     passLines(link);
-    if (poseChanged(link, record) || elapsed - link.poseSentMicros >= kPoseResendMicros)
-      sendPose(link, record, elapsed);
     GloveRecord published;
     if (readPublished(driver.gloveName, published) && samePublished(published, record)) {
       link.startCycle = avrBoardCycle(link.board.chip);
-      link.poseSentMicros = -kPoseResendMicros;
       return true;
     }
     std::this_thread::sleep_for(std::chrono::microseconds(kReadyPollMicros));
@@ -197,14 +205,17 @@ bool flexGloveLinkStart(FlexGloveLink& link, const std::string& firmwarePath, co
 
 bool flexGloveLinkRunTo(FlexGloveLink& link, const GloveRecord& record, int64_t micros, std::string& error) {
   if (!driverRunning(link, error)) return false;
+  // The hand as the record has it from now on; the board has run to the record before.
   const GloveHand hand = handOf(record);
-  if (!(hand == link.board.hand)) flexGloveBoardSetHand(link.board, hand);
-  if (!avrBoardRunUntil(link.board.chip, link.startCycle + static_cast<uint64_t>(micros) * kCyclesPerMicro)) {
+  if (!(hand == link.board.hand) && !flexGloveBoardSetHandBetweenSamples(link.board, hand)) {
+    error = "the glove's emulated chip stopped";
+    return false;
+  }
+  if (!runBoard(link, record, link.startCycle + static_cast<uint64_t>(micros) * kCyclesPerMicro)) {
     error = "the glove's emulated chip stopped";
     return false;
   }
   passLines(link);
-  if (poseChanged(link, record) || micros - link.poseSentMicros >= kPoseResendMicros) sendPose(link, record, micros);
   return true;
 }
 

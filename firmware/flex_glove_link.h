@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <deque>
 #include <string>
 
 #include "firmware/board_pty.h"
@@ -14,6 +15,12 @@
 // pseudo-terminal to the driver (signglove-glove serial --calibration --osc-port),
 // which publishes the glove record; the hand's position and angles, which the glove
 // does not measure, reach the same driver as OSC messages over UDP on 127.0.0.1.
+//
+// The virtual world changes the whole record at once, and the program names a moving
+// window from the bends and the second angle of one sample: so the position and angles
+// travel with the bends, as a glove with a motion sensor would send them. The pose of
+// the moment each of the firmware's samples starts goes to the driver as that sample's
+// line ends.
 
 struct FlexGloveDriver {
   std::string program;      // signglove-glove
@@ -22,14 +29,25 @@ struct FlexGloveDriver {
 };
 
 struct FlexGloveLink {
+  FlexGloveLink() = default;
+  FlexGloveLink(const FlexGloveLink&) = delete;
+  FlexGloveLink& operator=(const FlexGloveLink&) = delete;
+  ~FlexGloveLink();  // ends the driver
+
   FlexGloveBoard board;
   BoardPty line;
   uint64_t startCycle = 0;  // the board's cycle at scenario time 0
   pid_t driver = -1;
   int oscSocket = -1;
   uint16_t oscPort = 0;
-  float sentPose[6] = {};      // the position and angles the driver was last sent
-  int64_t poseSentMicros = -1;  // and when, in scenario time
+  // The position and angles (x y z, then the angles in record order) of each sample
+  // whose line has not ended yet, in order.
+  struct Pose {
+    float position[3];
+    float angles[3];
+  };
+  std::deque<Pose> linePoses;
+  int64_t samplesSeen = 0;  // the board's samples that have a pose here
 };
 
 // Loads the firmware, starts the driver on the board's line and runs the board at the
@@ -39,10 +57,10 @@ struct FlexGloveLink {
 bool flexGloveLinkStart(FlexGloveLink& link, const std::string& firmwarePath, const FlexGloveDriver& driver,
                         const GloveRecord& record, std::string& error);
 
-// Runs the board to the scenario time with the record's bends and buttons, passes its
-// lines on to the driver, and sends the record's position and angles when they change
-// (and every 20 ms, so that a message lost on the way is made good). False, with the
-// reason, when the emulated chip stopped or the driver ended.
+// Runs the board to the scenario time with the record's bends and buttons (changed
+// between two of the firmware's samples), passes its lines on to the driver, each with
+// the record's position and angles as its sample started. False, with the reason, when
+// the emulated chip stopped or the driver ended.
 bool flexGloveLinkRunTo(FlexGloveLink& link, const GloveRecord& record, int64_t micros, std::string& error);
 
 // Ends the driver (SIGTERM, then SIGKILL) and closes the line and the socket.
