@@ -33,6 +33,6 @@ uint32_t simavrMillivoltsFor(int reading) {
   return (steps * kSupplyMillivolts + kSimavrFullScale - 1) / kSimavrFullScale;
 }
 
-double calibratedBend(double sensorOhms) {
+double linearlyCalibratedBend(double sensorOhms) {
   return (sensorOhms - kFlexStraightOhms) * kFlexFullBend / (kFlexFullyBentOhms - kFlexStraightOhms);
 }

@@ -33,4 +33,4 @@ uint32_t simavrMillivoltsFor(int reading);
 
 // The bend a linear calibration (kFlexStraightOhms -> 0, kFlexFullyBentOhms ->
 // kFlexFullBend) makes of a resistance.
-double calibratedBend(double sensorOhms);
+double linearlyCalibratedBend(double sensorOhms);

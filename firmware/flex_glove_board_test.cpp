@@ -81,7 +81,7 @@ TEST_F(FlexGloveBoardTest, ALinearCalibrationReadsEveryBendBack) {
     const std::vector<long> line = lineFor(hand);
     ASSERT_EQ(line.size(), static_cast<size_t>(GLOVE_FINGERS + GLOVE_BUTTONS));
     for (int finger = 0; finger < GLOVE_FINGERS; ++finger) {
-      const double error = calibratedBend(static_cast<double>(line[finger])) - hand.bend[finger];
+      const double error = linearlyCalibratedBend(static_cast<double>(line[finger])) - hand.bend[finger];
       EXPECT_LT(std::abs(error), 0.5) << "bend " << int{hand.bend[finger]} << " on finger " << finger;
       if (hand.bend[finger] <= kFlexFullBend) worst = std::max(worst, std::abs(error));
     }

@@ -81,7 +81,7 @@ bool printCalibrationError(const std::string& firmwarePath) {
     for (int finger = 0; finger < GLOVE_FINGERS; ++finger) {
       std::string field;
       std::getline(fields, field, ',');
-      const double error = calibratedBend(std::stod(field)) - hand.bend[finger];
+      const double error = linearlyCalibratedBend(std::stod(field)) - hand.bend[finger];
       if (std::abs(error) >= 0.5 && lastExact < 0) lastExact = hand.bend[finger] - 1;
       if (hand.bend[finger] <= kFlexFullBend && std::abs(error) > worst) {
         worst = std::abs(error);
