@@ -1,10 +1,11 @@
 /* The do-it-yourself glove: an ATmega328P at 16 MHz (an Arduino Uno or Nano) reading
  * five flex sensors and four buttons (wiring in glove_pins.h) and sending one line a
- * sample, GLOVE_SAMPLES_PER_SECOND a second, on its serial line at GLOVE_BAUD:
+ * sample, a sample every GLOVE_SAMPLE_MICROS, on its serial line at GLOVE_BAUD:
  *
  *   thumb,index,middle,ring,little,A,B,C,D\n
  *
- * each finger its sensor's resistance in ohms (larger is more bent), each button 1
+ * each finger its sensor's resistance in hundreds of ohms (larger is more bent: 262 is
+ * 26.2 kOhm), each button 1
  * while pressed and 0 otherwise; signglove-glove serial maps the resistances onto bends
  * with a calibration file. Nothing is ever received.
  */
@@ -29,12 +30,12 @@
 
 #define BUTTON_PINS_MASK ((uint8_t)(((1u << GLOVE_BUTTONS) - 1) << GLOVE_FIRST_BUTTON_PIN))
 
-/* Timer 1 counts at 16 MHz / 64 = 250 kHz and starts a sample every 1250 counts. */
+/* Timer 1 counts at 16 MHz / 64 = 250 kHz and starts a sample every 750 counts. */
 #define SAMPLE_TIMER_PRESCALER_BITS (_BV(CS11) | _BV(CS10))
-#define SAMPLE_TIMER_COUNTS (F_CPU / 64 / GLOVE_SAMPLES_PER_SECOND)
+#define SAMPLE_TIMER_COUNTS (F_CPU / 64 / 1000 * GLOVE_SAMPLE_MICROS / 1000)
 
 /* Each finger its digits and a comma, each button a digit and a comma or the newline. */
-#define LINE_LONGEST (GLOVE_FINGERS * (FLEX_MAX_OHMS_DIGITS + 1) + GLOVE_BUTTONS * 2)
+#define LINE_LONGEST (GLOVE_FINGERS * (FLEX_MAX_UNITS_DIGITS + 1) + GLOVE_BUTTONS * 2)
 
 /* Unused pins are inputs with their pull-ups, so that none floats, drawing current
  * and catching noise: port B (PB6 and PB7 hold the crystal), PC5, PD6 and PD7. */
@@ -84,7 +85,7 @@ static uint8_t sampleLine(char line[LINE_LONGEST]) {
   const uint8_t buttons = (uint8_t)~PIND; /* pressed reads low */
   uint8_t length = 0;
   for (uint8_t finger = 0; finger < GLOVE_FINGERS; ++finger) {
-    length += formatDecimal(line + length, flexOhms(readFlexChannel(GLOVE_FIRST_FLEX_CHANNEL + finger)));
+    length += formatDecimal(line + length, flexResistance(readFlexChannel(GLOVE_FIRST_FLEX_CHANNEL + finger)));
     line[length++] = ',';
   }
   for (uint8_t button = 0; button < GLOVE_BUTTONS; ++button) {
@@ -96,7 +97,7 @@ static uint8_t sampleLine(char line[LINE_LONGEST]) {
 
 int main(void) {
   /* The reset cause goes first: while a watchdog reset's flag is set the watchdog
-   * cannot be set up. A sample takes under 5 ms; the watchdog waits 250. */
+   * cannot be set up. A sample takes 3 ms; the watchdog waits 250. */
   MCUSR = 0;
   wdt_enable(WDTO_250MS);
   pinsInit();
@@ -105,14 +106,19 @@ int main(void) {
   set_sleep_mode(SLEEP_MODE_IDLE);
   sampleTimerInit();
   sei();
-  static char line[LINE_LONGEST]; /* goes out while the next sample is due */
+  /* Each sample is written into the line that is not going out: the line before may
+   * still be on the wire as the next sample is taken, on time. */
+  static char lines[2][LINE_LONGEST];
+  uint8_t next = 0;
   for (;;) {
     SLEEP_UNTIL(sampleDue);
     sampleDue = 0;
     wdt_reset();
-    /* A line takes at most 3.7 ms on the wire, and a sample comes every 5 ms: the last
-     * one has long gone, unless the line has stalled, and then this waits for it. */
+    const uint8_t length = sampleLine(lines[next]);
+    /* A line takes at most 2.8 ms on the wire and a sample comes every 3 ms: the line
+     * before has gone by the time this one is written, but for its last bytes. */
     SLEEP_UNTIL(!lineSending());
-    lineSend(line, sampleLine(line));
+    lineSend(lines[next], length);
+    next ^= 1;
   }
 }

@@ -54,7 +54,7 @@ bool flexGloveBoardStart(FlexGloveBoard& board, const std::string& elfPath, std:
 void flexGloveBoardSetHand(FlexGloveBoard& board, const GloveHand& hand);
 
 // The same once the firmware is between two samples: while it is converting a sample's
-// sensors (0.5 ms of every 5) it runs on until it has started on the last. The virtual
+// sensors (0.5 ms of every 3) it runs on until it has started on the last. The virtual
 // signer moves all fingers at once, and the program sees a glove record change whole;
 // a change in the middle of a sample would send a line with some fingers as they were
 // and the others as they are, which the signer's handshapes never show. False when the

@@ -26,13 +26,13 @@ bool startBoard(FlexGloveBoard& board, const std::string& firmwarePath) {
   return false;
 }
 
-// Lines a second over ten emulated seconds with every finger fully bent and every button
-// pressed (the longest line but for open sensors), the spread of their starts against
-// the sample timer, the longest line's time on the wire, and the emulator's speed.
+// Lines a second over ten emulated seconds with every sensor reading four digits and
+// every button pressed (the longest line there is), the spread of their starts, the
+// line's time on the wire, and the emulator's speed.
 bool printRate(const std::string& firmwarePath) {
   FlexGloveBoard board;
   if (!startBoard(board, firmwarePath)) return false;
-  flexGloveBoardSetHand(board, {{63, 63, 63, 63, 63}, {1, 1, 1, 1}});
+  flexGloveBoardSetHand(board, {{255, 255, 255, 255, 255}, {1, 1, 1, 1}});
   const uint64_t startCycle = avrBoardCycle(board.chip);
   const auto wallStart = std::chrono::steady_clock::now();
   const std::clock_t cpuStart = std::clock();
@@ -56,7 +56,7 @@ bool printRate(const std::string& firmwarePath) {
   const double frameMicros = 1e6 * 10 * 17 * 8 / kCyclesPerSecond;  // 10 bits at UBRR 16 with U2X
   std::printf("longest line: %zu bytes, %.2f ms on the wire (%.0f%% of a sample period)\n", bytes,
               static_cast<double>(bytes) * frameMicros / 1000,
-              100.0 * static_cast<double>(bytes) * frameMicros * GLOVE_SAMPLES_PER_SECOND / 1e6);
+              100.0 * static_cast<double>(bytes) * frameMicros / GLOVE_SAMPLE_MICROS);
   std::printf("emulator: %.2f s of emulated time in %.2f s of wall time (%.1f times real time), %.2f s of CPU time "
               "(%.1f times)\n",
               emulated, wall, emulated / wall, cpu, emulated / cpu);
@@ -81,7 +81,7 @@ bool printCalibrationError(const std::string& firmwarePath) {
     for (int finger = 0; finger < GLOVE_FINGERS; ++finger) {
       std::string field;
       std::getline(fields, field, ',');
-      const double error = linearlyCalibratedBend(std::stod(field)) - hand.bend[finger];
+      const double error = linearlyCalibratedBend(std::stod(field) * FLEX_UNIT_OHMS) - hand.bend[finger];
       if (std::abs(error) >= 0.5 && lastExact < 0) lastExact = hand.bend[finger] - 1;
       if (hand.bend[finger] <= kFlexFullBend && std::abs(error) > worst) {
         worst = std::abs(error);

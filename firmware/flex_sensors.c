@@ -27,13 +27,13 @@ void flexSensorsInit(void) {
   (void)readFlexChannel(GLOVE_FIRST_FLEX_CHANNEL);
 }
 
-uint32_t flexOhms(uint16_t reading) {
+uint16_t flexResistance(uint16_t reading) {
   /* A reading r stands for r to r + 1 1024ths of the reference; its middle,
    * x = (r + 1/2) / 1024, is R / (R + fixed), so R = fixed * (2r + 1) / (2047 - 2r),
-   * rounded. The largest product, 47000 * 2047, fits 32 bits. */
+   * rounded to the unit. The largest product, 47000 * 2047, fits 32 bits. */
   if (reading > 1023) reading = 1023;
   const uint32_t above = FLEX_FIXED_OHMS * (2UL * reading + 1);
-  const uint32_t below = 2047UL - 2UL * reading;
-  const uint32_t ohms = (above + below / 2) / below;
-  return ohms > FLEX_MAX_OHMS ? FLEX_MAX_OHMS : ohms;
+  const uint32_t below = (2047UL - 2UL * reading) * FLEX_UNIT_OHMS;
+  const uint32_t units = (above + below / 2) / below;
+  return (uint16_t)(units > FLEX_MAX_UNITS ? FLEX_MAX_UNITS : units);
 }

@@ -10,9 +10,10 @@ void flexSensorsInit(void);
 /* Converts one channel: 0 to 1023. Takes about 104 us. */
 uint16_t readFlexChannel(uint8_t channel);
 
-/* The sensor's resistance in ohms for an ADC reading: the middle of the voltages that
- * give that reading, through the divider; at most FLEX_MAX_OHMS. Linear in the
- * sensor's resistance, so that a linear calibration maps it onto a bend. */
-uint32_t flexOhms(uint16_t reading);
+/* The sensor's resistance in FLEX_UNIT_OHMS for an ADC reading: the middle of the
+ * voltages that give that reading, through the divider, rounded; at most
+ * FLEX_MAX_UNITS. Linear in the sensor's resistance, so that a linear calibration
+ * maps it onto a bend. */
+uint16_t flexResistance(uint16_t reading);
 
 #endif

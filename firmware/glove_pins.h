@@ -29,13 +29,16 @@
  * sensor's 25 to 100 kOhm, where the divider reads the sensor most finely. */
 #define FLEX_FIXED_OHMS 47000UL
 
-/* The most a reading may say, in ohms, and its digits: an open sensor (its pin pulled
- * to 5 V) reads so. */
-#define FLEX_MAX_OHMS 999999UL
-#define FLEX_MAX_OHMS_DIGITS 6
+/* A sensor's resistance goes out in hundreds of ohms (262 is 26.2 kOhm): three or
+ * four digits, so that a line is short enough for a sample every 3 ms. The most a
+ * reading may say, and its digits: an open sensor (its pin pulled to 5 V) reads so. */
+#define FLEX_UNIT_OHMS 100UL
+#define FLEX_MAX_UNITS 9999UL
+#define FLEX_MAX_UNITS_DIGITS 4
 
-/* One line a sample, this many samples a second, on a line at this speed (8N1). */
-#define GLOVE_SAMPLES_PER_SECOND 200
+/* One line a sample, a sample every this many microseconds (333 a second), on a line
+ * at this speed (8N1). */
+#define GLOVE_SAMPLE_MICROS 3000
 #define GLOVE_BAUD 115200
 
 #endif

@@ -1,13 +1,15 @@
 // The real program through the rig with the do-it-yourself glove in the virtual
 // signer's hand: its firmware on the emulated board, signglove-glove serial reading its
-// lines with the emulated sensors' calibration, position and angles over OSC. The
-// transcripts must be signglove-sim's, with the rig's allowance for repeated lines
+// lines with the emulated sensors' calibration, position and angles over OSC; once with
+// the contact controller's firmware on its board as well. The transcripts must be
+// signglove-sim's, with the rig's allowance for repeated lines
 // (how many fit between two actions depends on where the samples fall).
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "rig/rig_run.h"
 #include "rig/transcript_runs.h"
@@ -18,17 +20,27 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class RealProgramWithTheFlexGlove : public testing::TestWithParam<std::string> {};
+// A scenario, and whether the contact controller is its firmware on its board too.
+struct ChainCase {
+  const char* name;
+  bool controllerOnBoard;
+};
+
+class RealProgramWithTheFlexGlove : public testing::TestWithParam<ChainCase> {};
 
 TEST_P(RealProgramWithTheFlexGlove, TranscriptMatchesTheSimulator) {
   if (std::string(SIGNGLOVE_GLOVE_DRIVER).empty())
     GTEST_SKIP() << "signglove-glove was not built with OSC (CLI11 or liblo missing)";
-  const fs::path scriptPath = fs::path(SIGNGLOVE_SCENARIO_DIR) / (GetParam() + ".sim");
+  const ChainCase chain = GetParam();
+  const fs::path scriptPath = fs::path(chain.controllerOnBoard ? SIGNGLOVE_FIRMWARE_SCENARIO_DIR : SIGNGLOVE_SCENARIO_DIR) /
+                              (std::string(chain.name) + ".sim");
   Scenario scenario;
   ScriptError error;
   ASSERT_TRUE(compileScript(readWholeFile(scriptPath), scenario, error)) << error.line << ": " << error.message;
   const SimulationResult simulated = runSimulation(scenario);
-  const RigRun real = runRig(SIGNGLOVE_RIG, {"--glove", "flex"}, scriptPath);
+  std::vector<std::string> options = {"--glove", "flex"};
+  if (chain.controllerOnBoard) options.insert(options.end(), {"--controller", "firmware"});
+  const RigRun real = runRig(SIGNGLOVE_RIG, options, scriptPath);
   if (real.exitStatus == 1 && real.err.find("cannot make a private mount namespace") != std::string::npos)
     GTEST_SKIP() << real.err;
   EXPECT_EQ(real.exitStatus, simulated.exitStatus) << real.err;
@@ -36,8 +48,13 @@ TEST_P(RealProgramWithTheFlexGlove, TranscriptMatchesTheSimulator) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, RealProgramWithTheFlexGlove,
-                         testing::Values("handshape_diagnostics", "movement_diagnostics", "sign_words",
-                                         "calibration_and_menus", "startup_glove_absent"),
-                         [](const testing::TestParamInfo<std::string>& info) { return info.param; });
+                         testing::Values(ChainCase{"handshape_diagnostics", false},
+                                         ChainCase{"movement_diagnostics", false}, ChainCase{"sign_words", false},
+                                         ChainCase{"calibration_and_menus", false},
+                                         ChainCase{"startup_glove_absent", false},
+                                         ChainCase{"sign_recognition", true}),  // both boards: the whole hardware
+                         [](const testing::TestParamInfo<ChainCase>& info) {
+                           return std::string(info.param.name) + (info.param.controllerOnBoard ? "_on_both_boards" : "");
+                         });
 
 }  // namespace

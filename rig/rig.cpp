@@ -41,8 +41,8 @@ constexpr int kTermGraceMillis = 1000;
 // busy neighbours (compilers, other rigs) rarely delay a byte or a sample; the
 // scenario clock takes care of the delays that remain.
 constexpr int kRealTimePriority = 10;
-// With the controller's firmware, the board runs in slices this long between looks at
-// the line: well under a byte's frame.
+// With a firmware's board (the controller's, the glove's), the board runs in slices this
+// long between looks at the line: well under a byte's frame.
 constexpr int64_t kBoardStepMicros = 250;
 // Request intervals longer than a packet time-out are not the wire's pace.
 constexpr int64_t kLongestPacedIntervalMicros = 500'000;
@@ -340,6 +340,7 @@ int runRig(const Scenario& scenario, const RigOptions& options) {
       if (!flexGlove) gloveWriterPublish(glove, world.record);
     }
 #ifdef SIGNGLOVE_FIRMWARE_BOARD
+    if (flex) stepMicros = kBoardStepMicros;  // the glove's lines reach the driver as they end
     if (flex && !flexGloveLinkRunTo(*flex, world.record, now, error)) {
       endProgram(program, usage);
       std::fprintf(stderr, "signglove-rig: stopped: %s\n", error.c_str());
