@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,10 @@ struct ChainCase {
   const char* name;
   bool controllerOnBoard;
 };
+
+void PrintTo(const ChainCase& chain, std::ostream* out) {
+  *out << chain.name << (chain.controllerOnBoard ? " on both boards" : "");
+}
 
 class RealProgramWithTheFlexGlove : public testing::TestWithParam<ChainCase> {};
 
