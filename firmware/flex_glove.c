@@ -5,9 +5,8 @@
  *   thumb,index,middle,ring,little,A,B,C,D\n
  *
  * each finger its sensor's resistance in hundreds of ohms (larger is more bent: 262 is
- * 26.2 kOhm), each button 1
- * while pressed and 0 otherwise; signglove-glove serial maps the resistances onto bends
- * with a calibration file. Nothing is ever received.
+ * 26.2 kOhm), each button 1 while pressed and 0 otherwise; signglove-glove serial maps
+ * the resistances onto bends with a calibration file. Nothing is ever received.
  */
 #include <avr/interrupt.h>
 #include <avr/io.h>
