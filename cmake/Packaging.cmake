@@ -35,7 +35,7 @@ set(man_name_signglove-sim "run signglove against a virtual signer, glove and co
 set(man_name_signglove-rig "play a scenario in real time for the real signglove")
 set(man_name_signglove-record "record a live signglove session as a scenario script")
 set(man_name_signglove-eval "measure signglove's recognition under noise, tempo and timing")
-set(man_name_signglove-board "run the contact controller's firmware on an emulated ATmega328P")
+set(man_name_signglove-board "run the contact controller's or the flex glove's firmware on an emulated ATmega328P")
 set(man_name_signglove-glove "glove drivers: a flex-sensor glove on a serial line, OSC senders, a keyboard glove")
 set(man_name_signglove-view "a live view of signglove in the browser")
 find_program(HELP2MAN help2man)

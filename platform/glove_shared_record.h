@@ -31,6 +31,35 @@
 // Reading: read sequence; if odd, retry; copy the record; read sequence again and
 // retry unless it is unchanged. A reader waiting for a change may FUTEX_WAIT on the
 // sequence word with the value it last saw.
+//
+// Units (the program's thresholds, and the virtual signer, are in these):
+//   x, y, z    millimetres: x to the signer's right, y up, z forward, away from the
+//              body. The origin may be anywhere the hand never is: a position of
+//              exactly (0, 0, 0) ends a movement's recording. A hand is near the head
+//              or the chest it pointed at during calibration within 525 sideways and
+//              225 up, down, forward and back. The virtual signer's head is at
+//              (0, 700, 100), its chest at (0, 350, 100), its hand at rest at (0, 350, 400).
+//   orient[0]  yaw, degrees: a turn about the vertical, positive turning the fingertips
+//              to the signer's right.
+//   orient[1]  pitch, degrees: positive lifting the fingertips, negative pointing them
+//              down. letter-n needs it between -70 and 0, letter-m between -90 and 0
+//              (spoon and mother otherwise); the wrist roll needs it to rise by less
+//              than 10 a sample while the roll starts.
+//   orient[2]  roll, degrees: a turn about the forearm, 0 with the palm down, positive
+//              turning the palm up (clockwise as the signer looks along the forearm).
+//              The wrist roll needs it to reach 100; the finger wave is looked for
+//              only while it lies outside 0..100.
+//   bend[]     0 a straight finger, 63 a fully bent one (the six-bit range of the glove
+//              the program was written for); more than 63 reads as more bent still.
+//              The handshape tree reads below 5 (and 10, 15, 20) as straight, 10 to
+//              40 as half bent, above 40 as bent.
+//   buttons[]  1 while held, 0 otherwise.
+// A window of three samples (about 9 ms apart) is still unless a position moves more
+// than 75 mm, an angle more than 75 degrees or a bend more than 4 between its first
+// sample and a later one. A movement's path must travel more than 150 mm sideways or
+// up and down, or 90 mm forward or back, from its first recorded sample to its last,
+// straying at most 225 mm on an axis it does not travel along and stepping back at
+// most 20 mm on one it does.
 
 #include <stdint.h>
 
@@ -45,9 +74,9 @@ typedef struct SharedGloveRecord {
   uint32_t reserved;        /* zero */
   uint64_t heartbeatNanos;  /* the writer's CLOCK_MONOTONIC at its latest beat */
   /* The record: the fields of the program's GloveRecord, in its order. */
-  float x, y, z;            /* hand position, glove units */
-  float orient[3];          /* the three orientation angles */
-  uint8_t bend[5];          /* thumb, index, middle, ring, little finger; larger is more bent */
+  float x, y, z;            /* hand position, millimetres (see Units above) */
+  float orient[3];          /* yaw, pitch, roll in degrees */
+  uint8_t bend[5];          /* thumb, index, middle, ring, little finger: 0 straight, 63 fully bent */
   uint8_t buttons[4];       /* A, B, C, D: 1 while held, 0 otherwise */
   uint8_t padding[7];       /* zero */
 } SharedGloveRecord;

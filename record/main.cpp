@@ -47,7 +47,8 @@ int main(int argc, char** argv) {
   addVersionFlag(app);
   app.add_option("OUT", options.out, "the scenario script to write")->required();
   app.add_flag("--force", options.force, "replace OUT if it exists (never through a symbolic link)");
-  app.add_option("--device", options.device, "the real contact controller's serial device (default: COM1's)");
+  app.add_option("--device", options.device, "the real contact controller's serial device (default: COM1's)")
+      ->type_name("PATH");
   addCommandAfterDoubleDash(app, options.command, "the program to record and its arguments");
   if (const int status = parseCommandLine(app, argc, argv, &options.command); status >= 0) return status;
   for (const std::string& error : {com1Error, gloveError})

@@ -19,7 +19,7 @@
 
 namespace {
 
-const char* const kHelp = R"(usage: signglove-rig [--timing] [--controller emulated|firmware] SCRIPT [-- COMMAND [ARGS...]]
+const char* const kHelp = R"(usage: signglove-rig [--timing] [--controller emulated|firmware] [--glove record|flex] SCRIPT [-- COMMAND [ARGS...]]
 
 Runs COMMAND (by default the signglove built beside the rig) against the scenario
 SCRIPT (- reads standard input), played against the wall clock: the virtual signer's
@@ -40,12 +40,19 @@ ATmega328P instead of the simulator's controller: its pads touch as the script s
 and the script's controller faults act on the line between it and the program.
 `groups` has no meaning for it and is a script error.
 
+--glove flex puts the do-it-yourself flex glove between the virtual signer and the
+program: its firmware on an emulated ATmega328P feels the signer's bends and buttons,
+and signglove-glove serial (beside the rig) reads its lines on a pseudo-terminal with
+the emulated sensors' calibration and publishes the glove record, taking the hand's
+position and angles from the rig as OSC messages on 127.0.0.1. --glove record, the
+default, publishes the signer's record straight.
+
 Exit status: the program's own; 1 when the rig cannot set up; 2 for a bad script;
 3 when the program was still running 5 s after the script's last action.
 )";
 
 int usage() {
-  std::fputs("usage: signglove-rig [--timing] [--controller emulated|firmware] SCRIPT [-- COMMAND [ARGS...]] (see --help)\n",
+  std::fputs("usage: signglove-rig [--timing] [--controller emulated|firmware] [--glove record|flex] SCRIPT [-- COMMAND [ARGS...]] (see --help)\n",
              stderr);
   return kRigExitBadScript;
 }
@@ -76,6 +83,7 @@ int main(int argc, char** argv) {
   std::string script;
   bool haveScript = false;
   bool onBoard = false;
+  bool flexGlove = false;
   for (int index = 1; index < argc; ++index) {
     const std::string argument = argv[index];
     if (argument == "--help") {
@@ -89,6 +97,10 @@ int main(int argc, char** argv) {
       const std::string controller = argv[++index];
       if (controller != "emulated" && controller != "firmware") return usage();
       onBoard = controller == "firmware";
+    } else if (argument == "--glove" && index + 1 < argc) {
+      const std::string glove = argv[++index];
+      if (glove != "record" && glove != "flex") return usage();
+      flexGlove = glove == "flex";
     } else if (argument == "--timing") {
       options.timing = true;
     } else if (!haveScript && (argument[0] != '-' || argument == "-")) {
@@ -120,9 +132,19 @@ int main(int argc, char** argv) {
   }
 #ifdef SIGNGLOVE_FIRMWARE_BOARD
   if (onBoard) options.firmware = SIGNGLOVE_FIRMWARE_ELF;
+  if (flexGlove) {
+    options.gloveFirmware = SIGNGLOVE_GLOVE_FIRMWARE_ELF;
+    options.gloveDriver = besideTheRig("signglove-glove");
+    options.gloveCalibration = SIGNGLOVE_GLOVE_CALIBRATION;
+    if (access(options.gloveDriver.c_str(), X_OK) != 0) {
+      std::fprintf(stderr, "signglove-rig: no glove driver %s (built without liblo or CLI11?)\n",
+                   options.gloveDriver.c_str());
+      return kRigExitCannotSetUp;
+    }
+  }
 #else
-  if (onBoard) {
-    std::fputs("signglove-rig: built without the controller's firmware (avr-gcc or simavr missing)\n", stderr);
+  if (onBoard || flexGlove) {
+    std::fputs("signglove-rig: built without the firmwares' boards (avr-gcc or simavr missing)\n", stderr);
     return kRigExitCannotSetUp;
   }
 #endif

@@ -197,6 +197,13 @@ speed_t speedFor(int baud) {
     case 38400: return B38400;
     case 57600: return B57600;
     case 115200: return B115200;
+    // Glove boards on USB serial adapters run faster than the contact controller.
+    case 230400: return B230400;
+    case 460800: return B460800;
+    case 500000: return B500000;
+    case 921600: return B921600;
+    case 1000000: return B1000000;
+    case 2000000: return B2000000;
     default: return B0;
   }
 }
@@ -240,6 +247,11 @@ bool serialMayReopen(const SerialDevice& opened, const SerialDevice& now) {
 }
 
 void serialTestPseudoTerminalsAsAdapters(bool on) { pseudoTerminalsAsAdapters = on; }
+
+int serialDescriptor(int port) {
+  const Port* p = openPort(port);
+  return p ? p->fd : -1;
+}
 
 int serialOpen(int port, int, int) {
   if (port < 0 || port >= kPorts || ports[port].opened) return -1;

@@ -35,5 +35,11 @@ SerialDevice serialDeviceAt(const std::string& path);
 // True when a port opened on `opened` may open `now` after losing its device (the rule above).
 bool serialMayReopen(const SerialDevice& opened, const SerialDevice& now);
 
+// The open port's descriptor, for a caller that waits in poll() for its next bytes once
+// a take has found none (a glove driver waits on its serial line and a socket
+// together); -1 while the device is lost (a take looks for it again) or the port is
+// not open.
+int serialDescriptor(int port);
+
 // For tests only: a pseudo-terminal stands in for a USB adapter and is opened again like one.
 void serialTestPseudoTerminalsAsAdapters(bool on);

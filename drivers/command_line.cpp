@@ -1,0 +1,158 @@
+#include "drivers/command_line.h"
+
+#include <grp.h>
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <string>
+
+#include "drivers/driver_run.h"
+#include "platform/glove_shared_record.h"
+
+namespace {
+
+const char* const kDescription =
+    "Feeds signglove a glove people can get today: publishes the hand through the glove record in shared\n"
+    "memory that signglove reads (see README.md, \"Connect your own glove\").";
+
+const char* const kFooter =
+    "Environment:\n"
+    "  SIGNGLOVE_GLOVE=/NAME  the glove record's shared-memory object (default " SIGNGLOVE_GLOVE_SHARED_NAME ")\n"
+    "\n"
+    "Exit status: 0 when it ends by Ctrl-C, SIGTERM or SIGHUP (or, for calibrate and keys, when done);\n"
+    "1 when a device, a socket or the glove record fails; 2 for a usage error, a calibration file that\n"
+    "does not parse or a SIGNGLOVE_GLOVE that is not an object's name.";
+
+struct SerialOptions {
+  std::string device;
+  int baud = kDefaultGloveBaud;
+  std::string columns = kDefaultColumns;
+  std::string calibration;
+  int oscPort = 0;
+};
+
+const CLI::Validator kBaud(
+    [](std::string& text) {
+      return gloveSerialBaudSupported(std::atoi(text.c_str())) ? std::string()
+                                                               : "not a rate the line can be set to: " + text +
+                                                                     " (1200 to 2000000, e.g. 115200, 230400, 1000000)";
+    },
+    "BAUD");
+
+void addSerialOptions(CLI::App& command, SerialOptions& options) {
+  command.add_option("DEVICE", options.device, "the glove's serial device, e.g. /dev/ttyACM0 or /dev/serial/by-id/...")
+      ->required();
+  command.add_option("--baud", options.baud, "the line's rate")->check(kBaud)->capture_default_str();
+  command.add_option("--columns", options.columns,
+                     "what each number of a line is, in order, from: thumb index middle ring little x y z a1 a2 "
+                     "a3 A B C D (- skips a column)")
+      ->capture_default_str();
+}
+
+// Reads the column list and the calibration file; false, with the reason said, when either is bad.
+bool prepareColumns(const SerialOptions& options, DriverSources& sources) {
+  std::string error;
+  if (!columnMapParse(options.columns, sources.columns, error) ||
+      (!options.calibration.empty() && !calibrationLoad(options.calibration, sources.calibration, error))) {
+    std::fprintf(stderr, "signglove-glove: %s\n", error.c_str());
+    return false;
+  }
+  return true;
+}
+
+bool openOsc(OscReceiver& receiver, const std::string& address, int port) {
+  std::string error;
+  if (oscReceiverOpen(receiver, address, port, error)) return true;
+  std::fprintf(stderr, "signglove-glove: %s\n", error.c_str());
+  return false;
+}
+
+int runSerial(const SerialOptions& options, gid_t group) {
+  DriverSources sources;
+  if (!prepareColumns(options, sources)) return kExitUsage;
+  GloveSerial serial;
+  if (!gloveSerialOpen(serial, options.device, options.baud)) return kExitRuntime;
+  sources.serial = &serial;
+#ifdef SIGNGLOVE_WITH_OSC
+  OscReceiver osc;
+  if (options.oscPort != 0 && !openOsc(osc, kDefaultOscAddress, options.oscPort)) return kExitRuntime;
+  if (options.oscPort != 0) sources.osc = &osc;
+#else
+  if (options.oscPort != 0) {
+    std::fprintf(stderr, "signglove-glove: built without OSC (liblo-dev was not found): --osc-port cannot be used\n");
+    return kExitUsage;
+  }
+#endif
+  const int status = runDriver(sources, group);
+  gloveSerialClose(serial);
+  return status;
+}
+
+int runOsc(const std::string& address, int port, gid_t group) {
+#ifdef SIGNGLOVE_WITH_OSC
+  OscReceiver osc;
+  if (!openOsc(osc, address, port)) return kExitRuntime;
+  DriverSources sources;
+  sources.osc = &osc;
+  std::fprintf(stderr, "signglove-glove: listening for OSC on %s port %d\n", address.c_str(), osc.port);
+  const int status = runDriver(sources, group);
+  oscReceiverClose(osc);
+  return status;
+#else
+  (void)address, (void)port, (void)group;
+  std::fprintf(stderr, "signglove-glove: built without OSC (liblo-dev was not found): osc cannot be used\n");
+  return kExitUsage;
+#endif
+}
+
+// The group named by --group, for a driver that runs as root for signers of a group.
+bool readerGroupOf(const std::string& name, gid_t& group) {
+  group = kGloveNoReaderGroup;
+  if (name.empty()) return true;
+  const struct group* found = getgrnam(name.c_str());
+  if (!found) {
+    std::fprintf(stderr, "signglove-glove: no group '%s'\n", name.c_str());
+    return false;
+  }
+  group = found->gr_gid;
+  return true;
+}
+
+}  // namespace
+
+int gloveDriverMain(int argc, char** argv) {
+  CLI::App app{kDescription, "signglove-glove"};
+  app.set_version_flag("--version", "signglove-glove " SIGNGLOVE_VERSION);
+  app.footer(kFooter);
+  app.require_subcommand(1);
+  std::string groupName;
+  app.add_option("--group", groupName,
+                 "let this group read the glove record (mode 0640; otherwise 0600), for a driver run as root");
+
+  SerialOptions serialOptions;
+  CLI::App* serial = app.add_subcommand("serial", "a glove that prints lines of numbers on a serial line (USB serial)");
+  addSerialOptions(*serial, serialOptions);
+  serial->add_option("--calibration", serialOptions.calibration,
+                     "raw bend readings mapped onto the bend scale, from a file calibrate wrote");
+  serial->add_option("--osc-port", serialOptions.oscPort,
+                     "also listen for OSC on 127.0.0.1 at this port, for the fields the columns do not give")
+      ->check(CLI::Range(1, 65535));
+
+  std::string oscAddress = kDefaultOscAddress;
+  int oscPort = kDefaultOscPort;
+  CLI::App* osc = app.add_subcommand("osc", "a sender of OSC messages over UDP (/signglove/glove, /signglove/bends, ...)");
+  osc->add_option("--port", oscPort, "the UDP port")->check(CLI::Range(0, 65535))->capture_default_str();
+  osc->add_option("--listen", oscAddress,
+                  "the address to listen on (0.0.0.0: every interface; then anyone who can reach it drives signglove)")
+      ->capture_default_str();
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    return app.exit(error) == 0 ? 0 : kExitUsage;
+  }
+  gid_t group = kGloveNoReaderGroup;
+  if (!readerGroupOf(groupName, group)) return kExitUsage;
+  if (serial->parsed()) return runSerial(serialOptions, group);
+  return runOsc(oscAddress, oscPort, group);
+}
