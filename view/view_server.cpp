@@ -22,6 +22,8 @@ constexpr auto kTakeWait = 500ms;
 constexpr int kQuietTakesBeforeComment = 20;
 // Connections served at once: every viewer holds one for its stream. More wait for one.
 constexpr size_t kMostConnections = 256;
+// A viewer whose connection takes nothing for this long has gone, or stopped reading.
+constexpr time_t kWriteTimeoutSeconds = 5;
 // Nothing the page asks for has a body.
 constexpr size_t kLongestRequestBody = 4096;
 
@@ -111,11 +113,17 @@ bool viewServerStart(ViewServer& server, ViewHub& hub, const std::string& addres
   http->new_task_queue = [] { return new ConnectionThreads; };
   http->set_tcp_nodelay(true);
   // Not httplib's own choice, which adds SO_REUSEPORT: a second view started on a port
-  // in use would then share it, each taking some of the viewers.
+  // in use would then share it, each taking some of the viewers. Every connection takes
+  // the listening socket's send timeout: httplib waits for room before a write, but a
+  // write larger than the room then blocks in the kernel, forever for a viewer that has
+  // stopped reading.
   http->set_socket_options([](socket_t socket) {
     const int yes = 1;
     setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    const timeval timeout{kWriteTimeoutSeconds, 0};
+    setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
   });
+  http->set_write_timeout(kWriteTimeoutSeconds);
   http->set_payload_max_length(kLongestRequestBody);
   http->set_default_headers({{"X-Content-Type-Options", "nosniff"}});
   for (size_t index = 0; index < kPageFileCount; ++index) {
