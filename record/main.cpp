@@ -1,13 +1,11 @@
 // signglove-record: records a live session with the glove and the contact controller
 // as a scenario script (see record/recorder.h).
 
-#include <limits.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <string>
 
 #include "cli/command_line.h"
+#include "cli/executable_files.h"
 #include "platform/com1_device.h"
 #include "platform/glove_record_writer.h"
 #include "record/recorder.h"
@@ -36,13 +34,6 @@ later) and the recording with it.
 Exit status: the program's own (128 + N when signal N ended it); 1 when the recorder
 cannot set up or write OUT; 2 for a bad command line.)";
 
-std::string besideTheRecorder(const char* name) {
-  char self[PATH_MAX];
-  const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-  if (length <= 0) return name;
-  const std::string path(self, static_cast<size_t>(length));
-  return path.substr(0, path.rfind('/') + 1) + name;
-}
 
 }  // namespace
 
@@ -66,6 +57,6 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "signglove-record: %s\n", error.c_str());
       return kRecordExitCannotSetUp;
     }
-  if (options.command.empty()) options.command.push_back(besideTheRecorder("signglove"));
+  if (options.command.empty()) options.command.push_back(besideThisExecutable("signglove"));
   return runRecorder(options);
 }
