@@ -20,9 +20,6 @@ endforeach()
 # Every executable's command line follows the same conventions.
 set(cli_executables "")
 foreach(executable IN LISTS SIGNGLOVE_INSTALLED_EXECUTABLES)
-  if(executable STREQUAL "signglove-rig" OR executable STREQUAL "signglove-board")
-    continue()  # their command lines are still their own
-  endif()
   list(APPEND cli_executables $<TARGET_FILE:${executable}>)
 endforeach()
 add_test(NAME cli_conventions COMMAND ${CMAKE_COMMAND} "-DEXECUTABLES=${cli_executables}" -DVERSION=${PROJECT_VERSION}
@@ -66,6 +63,14 @@ install(PROGRAMS ${PROJECT_SOURCE_DIR}/tools/plot_eval.py DESTINATION ${CMAKE_IN
   RENAME signglove-plot-eval)
 install(FILES ${PROJECT_SOURCE_DIR}/platform/glove_shared_record.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/signglove)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The firmware images, to flash or to run in signglove-board and signglove-rig, which
+# look for them here, beside the installed executables.
+if(TARGET contact_firmware)
+  install(FILES ${CMAKE_BINARY_DIR}/contact_controller.elf ${CMAKE_BINARY_DIR}/contact_controller.hex
+          ${CMAKE_BINARY_DIR}/flex_glove.elf ${CMAKE_BINARY_DIR}/flex_glove.hex
+          ${PROJECT_SOURCE_DIR}/firmware/flex_glove.cal
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/signglove/firmware)
+endif()
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/tests/scenarios/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/scenarios
   FILES_MATCHING PATTERN "readme_*.sim")
 

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/command_line.h"
+#include "cli/executable_files.h"
 #include "firmware/board.h"
 #include "firmware/board_commands.h"
 #include "firmware/board_measure.h"
@@ -23,17 +25,15 @@
 namespace {
 
 constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
 constexpr size_t kLongestCommand = 4096;  // more without a newline is not a command
 
-const char* const kHelp = R"(usage: signglove-board [--glove] [--fast] [--link PATH] [FIRMWARE.elf]
-       signglove-board [--glove] --measure [FIRMWARE.elf]
+const char* const kDescription =
+    "Runs the contact controller's firmware, or the flex glove's, on an emulated ATmega328P.";
 
-Runs the contact controller's firmware (by default the one built with this program)
-on an emulated ATmega328P at 16 MHz, at the pace of the wall clock, and prints the
-pseudo-terminal its serial line is on (--link PATH also links PATH to it). --fast
-runs the emulation as fast as it goes. Standard input moves the pads, one command a
-line:
+const char* const kFooter = R"(
+It runs the firmware (by default the one built with this program) at 16 MHz, at the
+pace of the wall clock, and prints the pseudo-terminal its serial line is on.
+Standard input moves the pads, one command a line:
   touch PAD...   these pads touch, forming one group; groups that share a pad merge
                  (LP LR LM LI LT LPm RPm RT RI RM RR RP)
   untouch        no pads touch
@@ -43,9 +43,8 @@ time on the line, the replies to a burst of requests, the contact and skin
 resistances that read right at every corner of the pads' circuit, and the
 emulator's speed against the wall clock.
 
---glove runs the do-it-yourself flex glove's firmware instead (by default the one
-built with this program): five flex sensors and four buttons, one line a sample at
-115200 baud. Standard input moves the hand:
+--glove runs the do-it-yourself flex glove's firmware instead: five flex sensors and
+four buttons, one line a sample at 115200 baud. Standard input moves the hand:
   bends T I M R L        the fingers' bends, thumb to little finger (0 straight, 63
                          fully bent, up to 255)
   press BUTTON...        buttons go down (A B C D, or all)
@@ -53,7 +52,9 @@ built with this program): five flex sensors and four buttons, one line a sample 
   quit                   end the program
 --glove --measure prints its sample rate, the longest line's time on the wire, how
 closely a linear calibration reads the bends back, and the emulator's speed.
-)";
+
+Exit status: 0; 1 when the firmware cannot be loaded or the terminal made; 2 for a bad
+command line.)";
 
 volatile std::sig_atomic_t stopRequested = 0;
 
@@ -146,32 +147,18 @@ int serveGlove(const std::string& firmware, const std::string& link, bool paced)
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool paced = true;
-  bool measure = false;
-  bool glove = false;
-  std::string link;
-  std::string firmware;
-  for (int index = 1; index < argc; ++index) {
-    const std::string arg = argv[index];
-    if (arg == "--help") {
-      std::fputs(kHelp, stdout);
-      return 0;
-    } else if (arg == "--measure") {
-      measure = true;
-    } else if (arg == "--glove") {
-      glove = true;
-    } else if (arg == "--fast") {
-      paced = false;
-    } else if (arg == "--link" && index + 1 < argc) {
-      link = argv[++index];
-    } else if (!arg.empty() && arg[0] != '-') {
-      firmware = arg;
-    } else {
-      std::fputs(kHelp, stderr);
-      return kExitUsage;
-    }
-  }
-  if (firmware.empty()) firmware = glove ? SIGNGLOVE_GLOVE_FIRMWARE_ELF : SIGNGLOVE_FIRMWARE_ELF;
+  bool fast = false, measure = false, glove = false;
+  std::string link, firmware;
+  CLI::App app{kDescription, "signglove-board"};
+  app.footer(kFooter);
+  addVersionFlag(app);
+  app.add_option("FIRMWARE", firmware, "the firmware's ELF image (default: the one built with this program)");
+  app.add_flag("--glove", glove, "the flex glove's firmware and board instead of the contact controller's");
+  app.add_flag("--fast", fast, "run the emulation as fast as it goes, not at the wall clock's pace");
+  app.add_option("--link", link, "make PATH a symbolic link to the serial line's pseudo-terminal")->type_name("PATH");
+  app.add_flag("--measure", measure, "print the board's figures (see below) and exit");
+  if (const int status = parseCommandLine(app, argc, argv); status >= 0) return status;
+  if (firmware.empty()) firmware = firmwareFile(glove ? SIGNGLOVE_GLOVE_FIRMWARE_ELF : SIGNGLOVE_FIRMWARE_ELF);
   if (measure) return glove ? flexGloveMeasure(firmware) : boardMeasure(firmware);
-  return glove ? serveGlove(firmware, link, paced) : serveContactController(firmware, link, paced);
+  return glove ? serveGlove(firmware, link, !fast) : serveContactController(firmware, link, !fast);
 }

@@ -1,7 +1,6 @@
 #include "record/child_program.h"
 
 #include <fcntl.h>
-#include <limits.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/prctl.h>
@@ -82,12 +81,4 @@ int signalPipeStart(std::initializer_list<int> signals) {
   action.sa_flags = SA_RESTART;
   for (int number : signals) sigaction(number, &action, nullptr);
   return signalPipe[0];
-}
-
-std::string besideThisExecutable(const char* name) {
-  char self[PATH_MAX];
-  const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-  if (length <= 0) return name;
-  const std::string path(self, static_cast<size_t>(length));
-  return path.substr(0, path.rfind('/') + 1) + name;
 }

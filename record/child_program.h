@@ -27,7 +27,3 @@ int childExitStatus(int status);
 // number to a pipe, whose reading end (non-blocking) this returns; -1 when it cannot be
 // made. One such pipe a process.
 int signalPipeStart(std::initializer_list<int> signals);
-
-// The path of the executable called name beside the running one (as the tools find the
-// signglove built with them), or name itself when that cannot be told.
-std::string besideThisExecutable(const char* name);

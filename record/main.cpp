@@ -5,9 +5,9 @@
 #include <string>
 
 #include "cli/command_line.h"
+#include "cli/executable_files.h"
 #include "platform/com1_device.h"
 #include "platform/glove_record_writer.h"
-#include "record/child_program.h"
 #include "record/recorder.h"
 
 namespace {
