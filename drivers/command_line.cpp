@@ -1,12 +1,17 @@
 #include "drivers/command_line.h"
 
 #include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "drivers/driver_run.h"
+#include "drivers/guided_calibration.h"
 #include "platform/glove_shared_record.h"
 
 namespace {
@@ -105,6 +110,34 @@ int runOsc(const std::string& address, int port, gid_t group) {
 #endif
 }
 
+// The calibration is written at the end: a file that could not be written is refused first.
+bool writableOut(const std::string& out) {
+  struct stat status {};
+  if (stat(out.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
+    std::fprintf(stderr, "signglove-glove: --out %s is a folder\n", out.c_str());
+    return false;
+  }
+  const size_t slash = out.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : out.substr(0, slash);
+  if (access(folder.c_str(), W_OK | X_OK) == 0) return true;
+  std::fprintf(stderr, "signglove-glove: cannot write in %s: %s\n", folder.c_str(), std::strerror(errno));
+  return false;
+}
+
+int runCalibrate(const SerialOptions& serial, const std::string& out) {
+  CalibrateOptions options;
+  options.device = serial.device;
+  options.baud = serial.baud;
+  options.out = out;
+  std::string error;
+  if (!columnMapParse(serial.columns, options.columns, error)) {
+    std::fprintf(stderr, "signglove-glove: %s\n", error.c_str());
+    return kExitUsage;
+  }
+  if (!writableOut(out)) return kExitUsage;
+  return runGuidedCalibration(options);
+}
+
 // The group named by --group, for a driver that runs as root for signers of a group.
 bool readerGroupOf(const std::string& name, gid_t& group) {
   group = kGloveNoReaderGroup;
@@ -146,6 +179,13 @@ int gloveDriverMain(int argc, char** argv) {
                   "the address to listen on (0.0.0.0: every interface; then anyone who can reach it drives signglove)")
       ->capture_default_str();
 
+  SerialOptions calibrateOptions;
+  std::string calibrationOut;
+  CLI::App* calibrate = app.add_subcommand(
+      "calibrate", "guided calibration of a serial flex glove: writes the file --calibration reads");
+  addSerialOptions(*calibrate, calibrateOptions);
+  calibrate->add_option("--out", calibrationOut, "the calibration file to write")->required();
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
@@ -154,5 +194,6 @@ int gloveDriverMain(int argc, char** argv) {
   gid_t group = kGloveNoReaderGroup;
   if (!readerGroupOf(groupName, group)) return kExitUsage;
   if (serial->parsed()) return runSerial(serialOptions, group);
+  if (calibrate->parsed()) return runCalibrate(calibrateOptions, calibrationOut);
   return runOsc(oscAddress, oscPort, group);
 }
