@@ -12,6 +12,7 @@
 
 #include "drivers/driver_run.h"
 #include "drivers/guided_calibration.h"
+#include "drivers/keys_session.h"
 #include "platform/glove_shared_record.h"
 
 namespace {
@@ -186,6 +187,12 @@ int gloveDriverMain(int argc, char** argv) {
   addSerialOptions(*calibrate, calibrateOptions);
   calibrate->add_option("--out", calibrationOut, "the calibration file to write")->required();
 
+  KeysOptions keysOptions;
+  CLI::App* keys = app.add_subcommand("keys", "a glove played from the keyboard, for trying signglove with no hardware");
+  keys->add_option("--contacts", keysOptions.contacts,
+                   "also answer as the contact controller, with the pads of the handshape held, on a pseudo-terminal "
+                   "linked at this path (run signglove with SIGNGLOVE_COM1=PATH)");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
@@ -195,5 +202,9 @@ int gloveDriverMain(int argc, char** argv) {
   if (!readerGroupOf(groupName, group)) return kExitUsage;
   if (serial->parsed()) return runSerial(serialOptions, group);
   if (calibrate->parsed()) return runCalibrate(calibrateOptions, calibrationOut);
+  if (keys->parsed()) {
+    keysOptions.readerGroup = group;
+    return runKeyboardGlove(keysOptions);
+  }
   return runOsc(oscAddress, oscPort, group);
 }
