@@ -1,4 +1,5 @@
 #include "drivers/guided_calibration.h"
+#include "drivers/test_driver_process.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -81,40 +82,17 @@ class CalibrateCommand : public ::testing::Test {
     ASSERT_NE(mkdtemp(folder), nullptr);
     folder_ = folder;
     out_ = folder_ + "/glove.cal";
+    ASSERT_TRUE(driverProcessStart(driver_, {"calibrate", device_, "--out", out_}));
   }
   void TearDown() override {
-    if (pid_ > 0) kill(pid_, SIGKILL), waitpid(pid_, nullptr, 0);
-    for (int fd : {master_, slave_, input_, output_})
-      if (fd >= 0) close(fd);
+    driverProcessEnd(driver_, SIGKILL);
+    close(master_);
+    close(slave_);
     unlink(out_.c_str());
     rmdir(folder_.c_str());
   }
 
-  void start() {
-    int in[2], out[2];
-    ASSERT_EQ(pipe2(in, O_CLOEXEC), 0);  // the driver keeps only its own ends
-    ASSERT_EQ(pipe2(out, O_CLOEXEC), 0);
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(in[0], STDIN_FILENO);
-      dup2(out[1], STDOUT_FILENO);
-      execl(SIGNGLOVE_GLOVE_DRIVER, SIGNGLOVE_GLOVE_DRIVER, "calibrate", device_, "--out", out_.c_str(), nullptr);
-      _exit(127);
-    }
-    close(in[0]);
-    close(out[1]);
-    input_ = in[1];
-    output_ = out[0];
-  }
-
-  // The driver's next line on standard output; empty once it has ended or after 10 s.
-  std::string nextLine() {
-    std::string line;
-    char c = 0;
-    pollfd ready{output_, POLLIN, 0};
-    while (poll(&ready, 1, 10'000) == 1 && read(output_, &c, 1) == 1 && c != '\n') line += c;
-    return line;
-  }
+  std::string nextLine() { return driverProcessLine(driver_.output); }
 
   // The glove sends these raw bends (and no buttons) 100 times a second for 300 ms.
   void sendReadings(const double raw[kFingers]) {
@@ -126,23 +104,15 @@ class CalibrateCommand : public ::testing::Test {
     }
   }
 
-  void typeEnter() { ASSERT_EQ(write(input_, "\n", 1), 1); }
+  void typeEnter() { ASSERT_EQ(write(driver_.input, "\n", 1), 1); }
 
-  int exitStatus() {
-    int status = 0;
-    waitpid(pid_, &status, 0);
-    pid_ = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-
-  int master_ = -1, slave_ = -1, input_ = -1, output_ = -1;
+  int master_ = -1, slave_ = -1;
   char device_[256] = {};
   std::string folder_, out_;
-  pid_t pid_ = -1;
+  DriverProcess driver_;
 };
 
 TEST_F(CalibrateCommand, StepsAdvanceWithEnterAndTheFileReadsBack) {
-  start();
   const CalibrationReadings glove = typicalGlove();
   EXPECT_EQ(nextLine(), "Step 1 of 7: " + calibrationStepPrompt(kStepOpen));
   typeEnter();  // too soon: nothing has come from the glove yet
@@ -155,7 +125,7 @@ TEST_F(CalibrateCommand, StepsAdvanceWithEnterAndTheFileReadsBack) {
     typeEnter();
   }
   EXPECT_EQ(nextLine(), "Wrote " + out_ + ":");
-  ASSERT_EQ(exitStatus(), 0);
+  ASSERT_EQ(driverProcessEnd(driver_, 0), 0);
   Calibration written, expected;
   std::string error;
   std::vector<std::string> warnings;
@@ -168,11 +138,10 @@ TEST_F(CalibrateCommand, StepsAdvanceWithEnterAndTheFileReadsBack) {
 }
 
 TEST_F(CalibrateCommand, AnInputThatEndsWritesNothing) {
-  start();
   EXPECT_EQ(nextLine(), "Step 1 of 7: " + calibrationStepPrompt(kStepOpen));
-  close(input_);
-  input_ = -1;
-  EXPECT_EQ(exitStatus(), 1);
+  close(driver_.input);
+  driver_.input = -1;
+  EXPECT_EQ(driverProcessEnd(driver_, 0), 1);
   EXPECT_NE(access(out_.c_str(), F_OK), 0);
 }
 
