@@ -102,7 +102,7 @@ void draw(const Session& session, const std::string& where, int64_t now) {
     movements += "  " + std::to_string(index + 1) + " " + std::string(session.movements[index]);
   std::printf("\033[H"
               "signglove-glove keys: a glove played from the keyboard (%s)\033[K\n\033[K\n"
-              "  handshape  %s; %s\033[K\n"
+              "  hand       %s (%s)\033[K\n"
               "  position   %.0f %.0f %.0f mm   angles %.0f %.0f %.0f   bends %u %u %u %u %u\033[K\n"
               "  buttons    %s\033[K\n"
               "  picked     %s\033[K\n\033[K\n"
