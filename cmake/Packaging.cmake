@@ -17,7 +17,24 @@ foreach(executable IN LISTS SIGNGLOVE_EXECUTABLES)
   endif()
 endforeach()
 
-# Man pages, made from each executable's --help and --version by help2man.
+# Every executable's command line follows the same conventions.
+set(cli_executables "")
+foreach(executable IN LISTS SIGNGLOVE_INSTALLED_EXECUTABLES)
+  list(APPEND cli_executables $<TARGET_FILE:${executable}>)
+endforeach()
+add_test(NAME cli_conventions COMMAND ${CMAKE_COMMAND} "-DEXECUTABLES=${cli_executables}" -DVERSION=${PROJECT_VERSION}
+  -P ${PROJECT_SOURCE_DIR}/tests/cli_conventions_test.cmake)
+
+# Man pages, made from each executable's --help and --version by help2man, each with
+# its one-line name.
+set(man_name_signglove "recognise signed words, handshapes and movements from a data glove and contact pads")
+set(man_name_signglove-sim "run signglove against a virtual signer, glove and contact controller")
+set(man_name_signglove-rig "play a scenario in real time for the real signglove")
+set(man_name_signglove-record "record a live signglove session as a scenario script")
+set(man_name_signglove-eval "measure signglove's recognition under noise, tempo and timing")
+set(man_name_signglove-board "run the contact controller's or the flex glove's firmware on an emulated ATmega328P")
+set(man_name_signglove-glove "glove drivers: a flex-sensor glove on a serial line, OSC senders, a keyboard glove")
+set(man_name_signglove-view "a live view of signglove in the browser")
 find_program(HELP2MAN help2man)
 if(HELP2MAN)
   set(man_pages "")
@@ -26,6 +43,7 @@ if(HELP2MAN)
     add_custom_command(OUTPUT ${page}
       COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
       COMMAND ${HELP2MAN} --no-info --no-discard-stderr --section 1 --source "signglove ${PROJECT_VERSION}"
+              "--name=${man_name_${executable}}"
               --include ${CMAKE_CURRENT_LIST_DIR}/man_common.h2m --output ${page} $<TARGET_FILE:${executable}>
       DEPENDS ${executable} ${CMAKE_CURRENT_LIST_DIR}/man_common.h2m
       COMMENT "Writing the man page of ${executable}"
@@ -45,6 +63,14 @@ install(PROGRAMS ${PROJECT_SOURCE_DIR}/tools/plot_eval.py DESTINATION ${CMAKE_IN
   RENAME signglove-plot-eval)
 install(FILES ${PROJECT_SOURCE_DIR}/platform/glove_shared_record.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/signglove)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The firmware images, to flash or to run in signglove-board and signglove-rig, which
+# look for them here, beside the installed executables.
+if(TARGET contact_firmware)
+  install(FILES ${CMAKE_BINARY_DIR}/contact_controller.elf ${CMAKE_BINARY_DIR}/contact_controller.hex
+          ${CMAKE_BINARY_DIR}/flex_glove.elf ${CMAKE_BINARY_DIR}/flex_glove.hex
+          ${PROJECT_SOURCE_DIR}/firmware/flex_glove.cal
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/signglove/firmware)
+endif()
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/tests/scenarios/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/scenarios
   FILES_MATCHING PATTERN "readme_*.sim")
 

@@ -4,12 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <CLI/CLI.hpp>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "cli/command_line.h"
 #include "drivers/driver_run.h"
 #include "drivers/guided_calibration.h"
 #include "drivers/keys_session.h"
@@ -75,18 +75,18 @@ bool openOsc(OscReceiver& receiver, const std::string& address, int port) {
 
 int runSerial(const SerialOptions& options, gid_t group) {
   DriverSources sources;
-  if (!prepareColumns(options, sources)) return kExitUsage;
+  if (!prepareColumns(options, sources)) return kDriverExitUsage;
   GloveSerial serial;
-  if (!gloveSerialOpen(serial, options.device, options.baud)) return kExitRuntime;
+  if (!gloveSerialOpen(serial, options.device, options.baud)) return kDriverExitFailed;
   sources.serial = &serial;
 #ifdef SIGNGLOVE_WITH_OSC
   OscReceiver osc;
-  if (options.oscPort != 0 && !openOsc(osc, kDefaultOscAddress, options.oscPort)) return kExitRuntime;
+  if (options.oscPort != 0 && !openOsc(osc, kDefaultOscAddress, options.oscPort)) return kDriverExitFailed;
   if (options.oscPort != 0) sources.osc = &osc;
 #else
   if (options.oscPort != 0) {
     std::fprintf(stderr, "signglove-glove: built without OSC (liblo-dev was not found): --osc-port cannot be used\n");
-    return kExitUsage;
+    return kDriverExitUsage;
   }
 #endif
   const int status = runDriver(sources, group);
@@ -97,7 +97,7 @@ int runSerial(const SerialOptions& options, gid_t group) {
 int runOsc(const std::string& address, int port, gid_t group) {
 #ifdef SIGNGLOVE_WITH_OSC
   OscReceiver osc;
-  if (!openOsc(osc, address, port)) return kExitRuntime;
+  if (!openOsc(osc, address, port)) return kDriverExitFailed;
   DriverSources sources;
   sources.osc = &osc;
   std::fprintf(stderr, "signglove-glove: listening for OSC on %s port %d\n", address.c_str(), osc.port);
@@ -107,7 +107,7 @@ int runOsc(const std::string& address, int port, gid_t group) {
 #else
   (void)address, (void)port, (void)group;
   std::fprintf(stderr, "signglove-glove: built without OSC (liblo-dev was not found): osc cannot be used\n");
-  return kExitUsage;
+  return kDriverExitUsage;
 #endif
 }
 
@@ -133,9 +133,9 @@ int runCalibrate(const SerialOptions& serial, const std::string& out) {
   std::string error;
   if (!columnMapParse(serial.columns, options.columns, error)) {
     std::fprintf(stderr, "signglove-glove: %s\n", error.c_str());
-    return kExitUsage;
+    return kDriverExitUsage;
   }
-  if (!writableOut(out)) return kExitUsage;
+  if (!writableOut(out)) return kDriverExitUsage;
   return runGuidedCalibration(options);
 }
 
@@ -156,7 +156,7 @@ bool readerGroupOf(const std::string& name, gid_t& group) {
 
 int gloveDriverMain(int argc, char** argv) {
   CLI::App app{kDescription, "signglove-glove"};
-  app.set_version_flag("--version", "signglove-glove " SIGNGLOVE_VERSION);
+  addVersionFlag(app);
   app.footer(kFooter);
   app.require_subcommand(1);
   std::string groupName;
@@ -193,13 +193,9 @@ int gloveDriverMain(int argc, char** argv) {
                    "also answer as the contact controller, with the pads of the handshape held, on a pseudo-terminal "
                    "linked at this path (run signglove with SIGNGLOVE_COM1=PATH)");
 
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::ParseError& error) {
-    return app.exit(error) == 0 ? 0 : kExitUsage;
-  }
+  if (const int status = parseCommandLine(app, argc, argv); status >= 0) return status;
   gid_t group = kGloveNoReaderGroup;
-  if (!readerGroupOf(groupName, group)) return kExitUsage;
+  if (!readerGroupOf(groupName, group)) return kDriverExitUsage;
   if (serial->parsed()) return runSerial(serialOptions, group);
   if (calibrate->parsed()) return runCalibrate(calibrateOptions, calibrationOut);
   if (keys->parsed()) {

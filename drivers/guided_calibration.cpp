@@ -201,10 +201,10 @@ int runGuidedCalibration(const CalibrateOptions& options) {
   session.fingers = fingersOf(options.columns);
   if (session.fingers == 0) {
     std::fprintf(stderr, "signglove-glove: calibrate: the columns name no finger\n");
-    return kExitUsage;
+    return kDriverExitUsage;
   }
   session.terminal = isatty(STDOUT_FILENO) == 1;
-  if (!gloveSerialOpen(session.serial, options.device, options.baud)) return kExitRuntime;
+  if (!gloveSerialOpen(session.serial, options.device, options.baud)) return kDriverExitFailed;
   driverCatchSignals();
 
   std::vector<int> steps = {kStepOpen, kStepFist};
@@ -217,7 +217,7 @@ int runGuidedCalibration(const CalibrateOptions& options) {
     if (runStep(session, readings.raw[steps[index]]) == StepEnd::kAbandoned) {
       gloveSerialClose(session.serial);
       std::fprintf(stderr, "signglove-glove: calibration abandoned; %s not written\n", options.out.c_str());
-      return kExitRuntime;
+      return kDriverExitFailed;
     }
   }
   gloveSerialClose(session.serial);
@@ -229,7 +229,7 @@ int runGuidedCalibration(const CalibrateOptions& options) {
   for (const std::string& warning : warnings) std::fprintf(stderr, "signglove-glove: warning: %s\n", warning.c_str());
   if (!read) {
     std::fprintf(stderr, "signglove-glove: %s; %s not written\n", error.c_str(), options.out.c_str());
-    return kExitRuntime;
+    return kDriverExitFailed;
   }
   std::string columns;
   for (int column = 0; column < options.columns.count; ++column) {
@@ -241,7 +241,7 @@ int runGuidedCalibration(const CalibrateOptions& options) {
                        "raw readings: RAW_STRAIGHT gives bend 0, RAW_BENT gives " + std::to_string(kBendFullyBent));
   if (!calibrationSave(options.out, text, error)) {
     std::fprintf(stderr, "signglove-glove: %s\n", error.c_str());
-    return kExitRuntime;
+    return kDriverExitFailed;
   }
   std::printf("Wrote %s:\n%s", options.out.c_str(), summaryOf(calibration).c_str());
   return 0;

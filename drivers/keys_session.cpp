@@ -133,7 +133,7 @@ bool makeRaw(termios& saved) {
 int runKeyboardGlove(const KeysOptions& options) {
   if (isatty(STDIN_FILENO) != 1 || isatty(STDOUT_FILENO) != 1) {
     std::fprintf(stderr, "signglove-glove: keys is played on a terminal: standard input and output must be one\n");
-    return kExitUsage;
+    return kDriverExitUsage;
   }
   GloveRecordWriter writer;
   if (const int failed = driverCreateRecord(writer, options.readerGroup); failed != 0) return failed;
@@ -142,7 +142,7 @@ int runKeyboardGlove(const KeysOptions& options) {
   if (!options.contacts.empty() && !keysContactsOpen(contacts, options.contacts, error)) {
     std::fprintf(stderr, "signglove-glove: %s\n", error.c_str());
     gloveWriterClose(writer);
-    return kExitRuntime;
+    return kDriverExitFailed;
   }
   driverCatchSignals();
   termios saved{};
@@ -150,7 +150,7 @@ int runKeyboardGlove(const KeysOptions& options) {
     std::fprintf(stderr, "signglove-glove: cannot set the terminal up for keys\n");
     keysContactsClose(contacts);
     gloveWriterClose(writer);
-    return kExitRuntime;
+    return kDriverExitFailed;
   }
 
   Session session;

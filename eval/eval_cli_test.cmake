@@ -128,3 +128,12 @@ foreach(csv - "${work}/report.csv")
     message(FATAL_ERROR "standard output on a full disk (--csv ${csv}) was not an error (exit ${rc}): ${err}")
   endif()
 endforeach()
+
+# Without a grid it runs the small one, having said what the full one would take.
+execute_process(COMMAND "${EVAL}" --family movement --quiet --csv "${work}/default.csv"
+  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 300)
+file(STRINGS "${work}/default.csv" rows)
+list(LENGTH rows count)
+if(NOT rc EQUAL 0 OR NOT count EQUAL 36 OR NOT err MATCHES "running the small grid; --grid full runs 2520 trials, about")
+  message(FATAL_ERROR "no --grid: exit ${rc}, ${count} lines, stderr [${err}]")
+endif()

@@ -4,13 +4,13 @@
 
 #include <unistd.h>
 
-#include <CLI/CLI.hpp>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "cli/command_line.h"
 #include "eval/grid.h"
 #include "eval/report.h"
 #include "eval/workers.h"
@@ -18,10 +18,12 @@
 namespace {
 
 constexpr int kExitInterrupted = 130;
-constexpr int kExitUsage = 2;
 // The trial list is held whole (some 60 bytes a trial); a grid larger than this would
 // take days to run anyway.
 constexpr long double kMostTrials = 1'000'000;
+// What a trial of the full grid costs on the machine its figures were taken on, for
+// telling a user beforehand what the full grid will take.
+constexpr long double kTrialCpuSeconds = 0.0015;
 
 int defaultJobs() {
   const long cores = sysconf(_SC_NPROCESSORS_ONLN);
@@ -60,19 +62,22 @@ bool written(FILE* file, const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{
-      "Runs every handshape, movement and word the virtual signer knows through signglove in the simulator,\n"
-      "under a grid of conditions, and measures how often the program names what was signed. Writes one CSV\n"
-      "line per trial, then prints accuracy per condition and per class and a confusion matrix per family.\n"
-      "Giving any of --noise, --bend-noise, --tempo, --scan, --refresh runs every combination of the values\n"
-      "given instead of a preset grid (the knobs not given stay clean: 0, 0, 1, 2, 0).",
-      "signglove-eval"};
-  std::string gridName = "full", csvPath = "eval.csv";
+  CLI::App app{"Measures how often signglove names what the virtual signer signed, under a grid of conditions.",
+               "signglove-eval"};
+  app.footer(
+      "\nRuns every handshape, movement and word the virtual signer knows through signglove in the simulator,\n"
+      "under a grid of conditions. Writes one CSV line per trial, then prints accuracy per condition and per\n"
+      "class and, per family, what was taken for what. Giving any of --noise, --bend-noise, --tempo, --scan,\n"
+      "--refresh runs every combination of the values given instead of a preset grid (the knobs not given\n"
+      "stay clean: 0, 0, 1, 2, 0).\n\n"
+      "Exit status: 0; 1 when a worker fails or a write fails; 2 for a bad command line; 130 when interrupted.");
+  std::string gridName = "small", csvPath = "eval.csv";
   int jobs = defaultJobs(), seeds = 0;
   std::vector<std::string> families;
   GridAxes axes;
   bool quiet = false;
-  app.add_option("--grid", gridName, "preset grid: full (the published figures) or small (a quick look)")
+  addVersionFlag(app);
+  app.add_option("--grid", gridName, "preset grid: small (a quick look, the default) or full (the published figures)")
       ->check(CLI::IsMember({"full", "small"}))
       ->capture_default_str();
   app.add_option("--csv", csvPath, "where the trials go, one line each (-: standard output, and the tables go to standard error)")->capture_default_str();
@@ -95,7 +100,7 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(0, 10000))
       ->delimiter(',');
   app.add_flag("-q,--quiet", quiet, "no progress bar (it is shown only on a terminal anyway)");
-  CLI11_PARSE(app, argc, argv);
+  if (const int status = parseCommandLine(app, argc, argv); status >= 0) return status;
 
   Grid grid;
   presetGrid(gridName, grid);
@@ -114,6 +119,16 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "signglove-eval: the grid would have %.0Lf trials; at most %.0Lf fit in one run\n", count,
                  kMostTrials);
     return kExitUsage;
+  }
+  if (app.count("--grid") == 0 && !customGrid) {
+    Grid full;
+    presetGrid("full", full);
+    full.families = grid.families;
+    const long double fullTrials = trialCount(full, axes, false, seeds);
+    std::fprintf(stderr,
+                 "signglove-eval: running the small grid; --grid full runs %.0Lf trials, about %.0Lf s of CPU "
+                 "(%.0Lf s on %d workers)\n",
+                 fullTrials, fullTrials * kTrialCpuSeconds, fullTrials * kTrialCpuSeconds / jobs, jobs);
   }
   if (customGrid) {
     grid.cells = gridCells(axes);

@@ -50,40 +50,38 @@ void printClasses(FILE* out, const Tally& tally) {
   }
 }
 
+// Only what went wrong: for each signed item that was not always named right, what was
+// printed instead and how often. A full matrix of 37 handshapes is nearly all empty.
 void printConfusion(FILE* out, Family family, const Tally& tally) {
   const std::map<std::string, int>& responses = tally.responses[static_cast<int>(family)];
   if (responses.empty()) return;
   const std::vector<std::string> rows = familyItems(family);
-  std::vector<std::string> columns = rows;
-  for (const auto& [key, count] : responses) {  // anything printed beyond the family's names
-    const std::string response = key.substr(key.find('\t') + 1);
-    if (response != kNothing && std::find(columns.begin(), columns.end(), response) == columns.end())
-      columns.push_back(response);
-  }
-  columns.emplace_back(kNothing);
-
   size_t labelWidth = 0;
   for (const std::string& row : rows) labelWidth = std::max(labelWidth, row.size());
-  int width = 3;
-  for (const auto& [key, count] : responses) width = std::max(width, static_cast<int>(std::to_string(count).size()) + 1);
 
-  std::fprintf(out, "\nConfusion: %ss (rows: signed; columns: printed, by number; - is nothing)\n\n", familyName(family));
-  std::fprintf(out, "%*s", static_cast<int>(labelWidth) + 4, "");
-  for (size_t column = 0; column < columns.size(); ++column) {
-    const std::string heading = columns[column] == kNothing ? "-" : std::to_string(column + 1);
-    std::fprintf(out, "%*s", width, heading.c_str());
-  }
-  std::fprintf(out, "\n");
-  for (size_t row = 0; row < rows.size(); ++row) {
-    std::fprintf(out, "%2zu %-*s ", row + 1, static_cast<int>(labelWidth), rows[row].c_str());
-    for (const std::string& column : columns) {
-      const auto found = responses.find(rows[row] + '\t' + column);
-      std::fprintf(out, "%*s", width, found == responses.end() ? "." : std::to_string(found->second).c_str());
+  std::fprintf(out, "\nConfusions: %ss (signed: what was printed instead, trials; - is nothing)\n\n",
+               familyName(family));
+  bool any = false;
+  for (const std::string& row : rows) {
+    std::vector<std::pair<int, std::string>> wrong;  // (trials, printed), most first
+    int trials = 0, missed = 0;
+    for (auto found = responses.lower_bound(row + '\t'); found != responses.end() && found->first.starts_with(row + '\t');
+         ++found) {
+      const std::string printed = found->first.substr(row.size() + 1);
+      trials += found->second;
+      if (printed == row) continue;
+      missed += found->second;
+      wrong.emplace_back(found->second, printed == kNothing ? "-" : printed);
     }
-    std::fprintf(out, "\n");
+    if (wrong.empty()) continue;
+    std::stable_sort(wrong.begin(), wrong.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::string line;
+    for (const auto& [count, printed] : wrong) line += (line.empty() ? "" : ", ") + printed + " " + std::to_string(count);
+    std::fprintf(out, "  %-*s  %s  (%d of %d trials)\n", static_cast<int>(labelWidth), row.c_str(), line.c_str(), missed,
+                 trials);
+    any = true;
   }
-  for (size_t column = rows.size(); column + 1 < columns.size(); ++column)
-    std::fprintf(out, "%2zu %s (printed only)\n", column + 1, columns[column].c_str());
+  if (!any) std::fprintf(out, "  none: every %s was named right\n", familyName(family));
 }
 
 }  // namespace

@@ -29,6 +29,11 @@ void logEmulatorErrors(avr_t*, const int level, const char* format, va_list argu
   std::vfprintf(stderr, format, arguments);
 }
 
+// A sleeping chip: simavr's own callback would sleep the host's thread for as long;
+// the board keeps its own pace (avrBoardKeepPace), so the sleep passes in emulated
+// time alone.
+void sleepInEmulatedTime(avr_t*, avr_cycle_count_t) {}
+
 }  // namespace
 
 AvrBoard::~AvrBoard() {
@@ -66,6 +71,7 @@ bool avrBoardLoad(AvrBoard& board, const std::string& elfPath, const char* chip,
   }
   avr_init(board.avr);
   board.avr->log = LOG_ERROR;
+  board.avr->sleep = sleepInEmulatedTime;
   avr_load_firmware(board.avr, &image.firmware);
   std::free(image.firmware.flash);
   std::free(image.firmware.eeprom);

@@ -3,7 +3,10 @@
 #include <avr/io.h>
 #include <avr/wdt.h>
 
-#define BAUD 9600
+/* 115200 from 16 MHz is 117647 at best (U2X, UBRR 16), 2.1% fast, which a receiving
+ * UART (and every USB serial adapter) takes; setbaud's own tolerance is 2%. */
+#define BAUD SERIAL_BAUD
+#define BAUD_TOL 3
 #include <util/setbaud.h>
 
 void serialInit(void) {

@@ -166,11 +166,11 @@ TEST(RecorderCommandLine, SaysWhatIsWrongAndRecordsNothing) {
     const char* error;  // part of standard error
   };
   const Case cases[] = {
-      {{}, 2, "usage: signglove-record OUT"},
-      {{out, "--device"}, 2, "usage:"},
-      {{out, "--"}, 2, "usage:"},
-      {{out, "extra"}, 2, "usage:"},
-      {{"--frobnicate"}, 2, "usage:"},
+      {{}, 2, "OUT is required"},
+      {{out, "--device"}, 2, "--device"},
+      {{out, "--"}, 2, "-- names no command"},
+      {{out, "extra"}, 2, "unexpected argument 'extra': a command goes after --"},
+      {{"--frobnicate", out}, 2, "--frobnicate"},
       {{out, "--device", (work / "no-such-device").string()}, 1, "no-such-device: No such file or directory"},
       {{out, "--device", "/dev/null"}, 1, "/dev/null: Inappropriate ioctl for device"},  // not a serial line
   };

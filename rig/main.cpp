@@ -2,7 +2,6 @@
 // COMMAND): the virtual signer's glove in shared memory, the emulated contact
 // controller on a pseudo-terminal bound over COM1, in a mount namespace of its own.
 
-#include <limits.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,6 +9,8 @@
 #include <cstring>
 #include <string>
 
+#include "cli/command_line.h"
+#include "cli/executable_files.h"
 #include "platform/com1_device.h"
 #include "rig/rig.h"
 
@@ -19,44 +20,34 @@
 
 namespace {
 
-const char* const kHelp = R"(usage: signglove-rig [--timing] [--controller emulated|firmware] SCRIPT [-- COMMAND [ARGS...]]
+const char* const kDescription = "Plays a scenario script in real time for the real signglove (or COMMAND).";
 
+const char* const kFooter = R"(
 Runs COMMAND (by default the signglove built beside the rig) against the scenario
 SCRIPT (- reads standard input), played against the wall clock: the virtual signer's
 glove is published in the shared-memory object /signglove-glove (or SIGNGLOVE_GLOVE),
 refreshed every millisecond, and the emulated contact controller answers on a
 pseudo-terminal with the serial line's real timing. The program sees that terminal as
 its COM1 (SIGNGLOVE_COM1, else )" SIGNGLOVE_COM1 R"() and a /dev/shm of its own, in a
-private mount namespace; the host's /dev is untouched.
-This needs root or unprivileged user namespaces. The script language is signglove-sim's;
-`clock` cannot be played in real time. `enter` types a newline on the program's
-standard input; its output passes through unchanged.
-
---timing reports on standard error the program's CPU and wall time and the mean
-interval between its requests against the line's limit.
+private mount namespace; the host's /dev is untouched. This needs root or unprivileged
+user namespaces. The script language is signglove-sim's; `clock` cannot be played in
+real time. `enter` types a newline on the program's standard input; its output passes
+through unchanged.
 
 --controller firmware answers with the contact controller's firmware on an emulated
 ATmega328P instead of the simulator's controller: its pads touch as the script says,
 and the script's controller faults act on the line between it and the program.
 `groups` has no meaning for it and is a script error.
 
-Exit status: the program's own; 1 when the rig cannot set up; 2 for a bad script;
-3 when the program was still running 5 s after the script's last action.
-)";
+--glove flex puts the do-it-yourself flex glove between the virtual signer and the
+program: its firmware on an emulated ATmega328P feels the signer's bends and buttons,
+and signglove-glove serial (beside the rig) reads its lines on a pseudo-terminal with
+the emulated sensors' calibration and publishes the glove record, taking the hand's
+position and angles from the rig as OSC messages on 127.0.0.1. --glove record, the
+default, publishes the signer's record straight.
 
-int usage() {
-  std::fputs("usage: signglove-rig [--timing] [--controller emulated|firmware] SCRIPT [-- COMMAND [ARGS...]] (see --help)\n",
-             stderr);
-  return kRigExitBadScript;
-}
-
-std::string besideTheRig(const char* name) {
-  char self[PATH_MAX];
-  const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-  if (length <= 0) return name;
-  std::string path(self, static_cast<size_t>(length));
-  return path.substr(0, path.rfind('/') + 1) + name;
-}
+Exit status: the program's own; 1 when the rig cannot set up; 2 for a bad script or
+command line; 3 when the program was still running 5 s after the script's last action.)";
 
 // False, with the line, for a script that asks what the controller's firmware cannot do.
 bool fitsTheBoard([[maybe_unused]] const std::string& text, [[maybe_unused]] ScriptError& error) {
@@ -73,37 +64,27 @@ int main(int argc, char** argv) {
   RigOptions options;
   std::string com1Error;
   options.device = com1Device(&com1Error);
-  std::string script;
-  bool haveScript = false;
-  bool onBoard = false;
-  for (int index = 1; index < argc; ++index) {
-    const std::string argument = argv[index];
-    if (argument == "--help") {
-      std::fputs(kHelp, stdout);
-      return 0;
-    }
-    if (argument == "--") {
-      for (++index; index < argc; ++index) options.command.push_back(argv[index]);
-      if (options.command.empty()) return usage();
-    } else if (argument == "--controller" && index + 1 < argc) {
-      const std::string controller = argv[++index];
-      if (controller != "emulated" && controller != "firmware") return usage();
-      onBoard = controller == "firmware";
-    } else if (argument == "--timing") {
-      options.timing = true;
-    } else if (!haveScript && (argument[0] != '-' || argument == "-")) {
-      script = argument;
-      haveScript = true;
-    } else {
-      return usage();
-    }
-  }
-  if (!haveScript) return usage();
+  std::string script, controller = "emulated", glove = "record";
+  CLI::App app{kDescription, "signglove-rig"};
+  app.footer(kFooter);
+  addVersionFlag(app);
+  app.add_option("SCRIPT", script, "the scenario script to play (- reads standard input)")->required();
+  app.add_flag("--timing", options.timing,
+               "report the program's CPU and wall time and its requests' pace against the line's on standard error");
+  app.add_option("--controller", controller, "who answers on COM1: the emulated controller, or its firmware")
+      ->check(CLI::IsMember({"emulated", "firmware"}))
+      ->capture_default_str();
+  app.add_option("--glove", glove, "how the glove reaches the program: the signer's record, or the flex glove")
+      ->check(CLI::IsMember({"record", "flex"}))
+      ->capture_default_str();
+  addCommandAfterDoubleDash(app, options.command, "the program to run and its arguments");
+  if (const int status = parseCommandLine(app, argc, argv, &options.command); status >= 0) return status;
+  const bool onBoard = controller == "firmware", flexGlove = glove == "flex";
   if (options.device.empty()) {
     std::fprintf(stderr, "signglove-rig: %s\n", com1Error.c_str());
     return kRigExitCannotSetUp;
   }
-  if (options.command.empty()) options.command.push_back(besideTheRig("signglove"));
+  if (options.command.empty()) options.command.push_back(besideThisExecutable("signglove"));
 
   std::string text;
   if (!readScriptFile(script, text)) {
@@ -119,10 +100,20 @@ int main(int argc, char** argv) {
     return kRigExitBadScript;
   }
 #ifdef SIGNGLOVE_FIRMWARE_BOARD
-  if (onBoard) options.firmware = SIGNGLOVE_FIRMWARE_ELF;
+  if (onBoard) options.firmware = firmwareFile(SIGNGLOVE_FIRMWARE_ELF);
+  if (flexGlove) {
+    options.gloveFirmware = firmwareFile(SIGNGLOVE_GLOVE_FIRMWARE_ELF);
+    options.gloveDriver = besideThisExecutable("signglove-glove");
+    options.gloveCalibration = firmwareFile(SIGNGLOVE_GLOVE_CALIBRATION);
+    if (access(options.gloveDriver.c_str(), X_OK) != 0) {
+      std::fprintf(stderr, "signglove-rig: no glove driver %s (built without liblo or CLI11?)\n",
+                   options.gloveDriver.c_str());
+      return kRigExitCannotSetUp;
+    }
+  }
 #else
-  if (onBoard) {
-    std::fputs("signglove-rig: built without the controller's firmware (avr-gcc or simavr missing)\n", stderr);
+  if (onBoard || flexGlove) {
+    std::fputs("signglove-rig: built without the firmwares' boards (avr-gcc or simavr missing)\n", stderr);
     return kRigExitCannotSetUp;
   }
 #endif

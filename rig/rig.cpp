@@ -28,6 +28,7 @@
 
 #ifdef SIGNGLOVE_FIRMWARE_BOARD
 #include "firmware/board_link.h"
+#include "firmware/flex_glove_link.h"
 #endif
 
 namespace {
@@ -40,8 +41,8 @@ constexpr int kTermGraceMillis = 1000;
 // busy neighbours (compilers, other rigs) rarely delay a byte or a sample; the
 // scenario clock takes care of the delays that remain.
 constexpr int kRealTimePriority = 10;
-// With the controller's firmware, the board runs in slices this long between looks at
-// the line: well under a byte's frame.
+// With a firmware's board (the controller's, the glove's), the board runs in slices this
+// long between looks at the line: well under a byte's frame.
 constexpr int64_t kBoardStepMicros = 250;
 // Request intervals longer than a packet time-out are not the wire's pace.
 constexpr int64_t kLongestPacedIntervalMicros = 500'000;
@@ -269,7 +270,9 @@ int runRig(const Scenario& scenario, const RigOptions& options) {
 
   GloveRecordWriter glove;
   const bool gloveThere = !scenario.gloveAbsent;
-  if (gloveThere && !gloveWriterCreate(glove, gloveName)) return cannotSetUp("cannot create the glove record " + glove.error);
+  const bool flexGlove = !options.gloveFirmware.empty();  // the driver publishes the record
+  if (gloveThere && !flexGlove && !gloveWriterCreate(glove, gloveName))
+    return cannotSetUp("cannot create the glove record " + glove.error);
 
   prctl(PR_SET_TIMERSLACK, 1UL);
   const sched_param priority{kRealTimePriority};
@@ -278,7 +281,7 @@ int runRig(const Scenario& scenario, const RigOptions& options) {
   worldStart(scenario, {});
   if (gloveThere) {
     worldRefreshGlove();
-    gloveWriterPublish(glove, world.record);
+    if (!flexGlove) gloveWriterPublish(glove, world.record);
   }
 #ifdef SIGNGLOVE_FIRMWARE_BOARD
   std::unique_ptr<BoardLink> board;
@@ -286,8 +289,14 @@ int runRig(const Scenario& scenario, const RigOptions& options) {
     board = std::make_unique<BoardLink>();
     if (!boardLinkStart(*board, options.firmware, error)) return cannotSetUp(error);
   }
+  std::unique_ptr<FlexGloveLink> flex;
+  if (flexGlove && gloveThere) {
+    flex = std::make_unique<FlexGloveLink>();
+    const FlexGloveDriver driver = {options.gloveDriver, options.gloveCalibration, gloveName};
+    if (!flexGloveLinkStart(*flex, options.gloveFirmware, driver, world.record, error)) return cannotSetUp(error);
+  }
 #else
-  if (!options.firmware.empty()) return cannotSetUp("built without the controller's firmware");
+  if (!options.firmware.empty() || flexGlove) return cannotSetUp("built without the firmwares' boards");
 #endif
   const int64_t startMicros = wallMicros();
   Program program;
@@ -328,8 +337,16 @@ int runRig(const Scenario& scenario, const RigOptions& options) {
     deliverKeys(program.input);
     if (gloveThere) {
       worldRefreshGlove();
-      gloveWriterPublish(glove, world.record);
+      if (!flexGlove) gloveWriterPublish(glove, world.record);
     }
+#ifdef SIGNGLOVE_FIRMWARE_BOARD
+    if (flex) stepMicros = kBoardStepMicros;  // the glove's lines reach the driver as they end
+    if (flex && !flexGloveLinkRunTo(*flex, world.record, now, error)) {
+      endProgram(program, usage);
+      std::fprintf(stderr, "signglove-rig: stopped: %s\n", error.c_str());
+      break;
+    }
+#endif
 
     const int64_t wakeAt = std::min({now + stepMicros, worldNextHappeningMicros(), worldNextByteMicros()});
     scenarioClockPlan(clock, wakeAt);
@@ -350,7 +367,7 @@ int runRig(const Scenario& scenario, const RigOptions& options) {
   if (options.timing) reportTiming(usage, wallUsed, requests);
   close(program.input);
   close(program.pidfd);
-  if (gloveThere) gloveWriterClose(glove);
+  if (gloveThere && !flexGlove) gloveWriterClose(glove);
   ptyClose(pty);
   return exitStatus;
 }

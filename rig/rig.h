@@ -1,8 +1,9 @@
 #pragma once
 
 // signglove-rig's player: a scenario played against the wall clock for a real program,
-// which finds the virtual glove in shared memory and the emulated contact controller
-// on a pseudo-terminal bound over its COM1 device.
+// which finds the virtual glove in shared memory (published by the player, or by a
+// driver reading the emulated flex glove) and the emulated contact controller on a
+// pseudo-terminal bound over its COM1 device.
 
 #include <string>
 #include <string_view>
@@ -20,6 +21,11 @@ struct RigOptions {
   std::string device;                // the program's COM1 device, bound over in its namespace
   bool timing = false;               // report CPU, wall time and request pace on stderr
   std::string firmware;              // the controller's firmware: its emulated board answers instead
+  // The flex glove's firmware: the glove reaches the program through its emulated board
+  // and this driver with this calibration file, instead of being published straight.
+  std::string gloveFirmware;
+  std::string gloveDriver;
+  std::string gloveCalibration;
 };
 
 // False, with the line, when the script asks for what cannot happen in real time (the

@@ -61,6 +61,13 @@ TEST_P(RealProgramParity, TranscriptAndExitStatusMatchTheSimulator) {
 
   EXPECT_EQ(real.exitStatus, simulated.exitStatus) << real.err;
   EXPECT_EQ(keepEachRunOnce(real.out), keepEachRunOnce(simulated.transcript)) << "stderr: " << real.err;
+  // Every wait for Enter after a time-out is explained on standard error, never on standard output.
+  const auto count = [](const std::string& text, const std::string& what) {
+    size_t found = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++found;
+    return found;
+  };
+  EXPECT_EQ(count(real.err, "Enter tries again, Ctrl-C quits"), count(real.out, "routine TIMED OUT")) << real.err;
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, RealProgramParity,

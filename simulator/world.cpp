@@ -18,6 +18,7 @@ constexpr uint64_t kNoiseSeed = 0x5167'6c6f'7665'0001ULL;
 // Real-time runs compare the clocks every few virtual milliseconds and sleep off any
 // lead; a person cannot tell output that late.
 constexpr int64_t kPaceIntervalMicros = 5000;
+constexpr size_t kPageTailBytes = 4096;
 constexpr int64_t kNever = std::numeric_limits<int64_t>::max();
 
 int64_t wallNanos() {
@@ -325,12 +326,15 @@ int worldTakeByte() {
 
 namespace {
 
-// Keeps console text in the transcript: all of it, or only its last character.
+// Keeps console text in the transcript: all of it, or only the screen's latest page
+// (what follows the last clear), cut to its last kPageTailBytes, which is what an
+// explanation of a stopped run reads.
 void keep(std::string_view text) {
-  if (world.options.keepTranscript)
-    world.transcript += text;
-  else if (!text.empty())
-    world.transcript.assign(1, text.back());
+  world.transcript += text;
+  if (world.options.keepTranscript) return;
+  if (const size_t clear = world.transcript.rfind('\f'); clear != std::string::npos && clear > 0)
+    world.transcript.erase(0, clear);
+  if (world.transcript.size() > kPageTailBytes) world.transcript.erase(0, world.transcript.size() - kPageTailBytes);
 }
 
 }  // namespace

@@ -38,8 +38,8 @@ struct WorldOptions {
   // tell); off, every poll is made one by one.
   bool skipIdlePolling = true;
   bool keepDigest = false;  // fold every platform call into world.observation.digest
-  // world.transcript keeps the whole console; off, only its last character (a long run
-  // streams its console to echo instead of keeping it).
+  // world.transcript keeps the whole console; off, only the tail of its latest page (a
+  // long run streams its console to echo instead of keeping it).
   bool keepTranscript = true;
   bool keepReplies = true;  // world.repliesSent keeps every reply; off, none
   int64_t runOnMicros = 5 * kMicrosPerSecond;  // still running this long after the last action: stopped

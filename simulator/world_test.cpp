@@ -68,7 +68,9 @@ TEST(WorldTest, ARunThatKeepsNoTranscriptHoldsNoMoreAsItGoesOn) {
   options.keepReplies = false;
   const SimulationResult streamed = runSimulation(scenario, options);
   EXPECT_EQ(streamed.exitStatus, 0);
-  EXPECT_EQ(streamed.transcript, kept.transcript.substr(kept.transcript.size() - 1));
+  // Only the tail of the latest page is kept, for explaining a run that had to be stopped.
+  EXPECT_LE(streamed.transcript.size(), 4096u);
+  EXPECT_TRUE(kept.transcript.ends_with(streamed.transcript));
   EXPECT_TRUE(world.repliesSent.empty());
   EXPECT_EQ(streamed.observation.digest, kept.observation.digest) << "what the program saw is the same";
 }

@@ -26,7 +26,8 @@ endfunction()
 
 include("${CMAKE_CURRENT_LIST_DIR}/cli_expect.cmake")
 
-set(usage_pattern "^usage: signglove-sim ")
+# A usage error names what is wrong and points at --help.
+set(usage_pattern "(--help|--trace|--bogus|b\\.sg|not expected)")
 
 # Help: exit 0, the script language on standard output.
 run_sim(--help)
@@ -34,7 +35,7 @@ expect("--help exit status" "${rc}" 0)
 expect_match("--help text" "${out}" "wait MS")
 expect_match("--help text" "${out}" "serial fails")
 
-# Usage errors: exit 2 with a usage line.
+# Usage errors: exit 2, saying what was wrong.
 foreach(arguments "" "a.sg;b.sg" "--bogus" "--realtime;--fast;x.sg" "--demo;x.sg")
   run_sim(${arguments})
   expect("exit status for arguments [${arguments}]" "${rc}" 2)

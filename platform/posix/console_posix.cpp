@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "platform/com1_device.h"
 #include "platform/console.h"
 #include "platform/posix/glove_library_posix.h"
 
@@ -22,7 +23,12 @@ void consoleClear() {
   std::fflush(stdout);
 }
 
+// The program reads the keyboard only to go on after the contact controller has not
+// answered in time; standard error says what the key does and which device it was,
+// since the program's own message names neither.
 int consoleReadChar() {
   gloveLibraryNoteOtherCall();
+  std::fprintf(stderr, "signglove: no reply from the contact controller on COM1 (%s): Enter tries again, Ctrl-C quits\n",
+               com1Device().c_str());
   return std::getchar();
 }
