@@ -158,7 +158,7 @@ int gloveDriverMain(int argc, char** argv) {
   CLI::App app{kDescription, "signglove-glove"};
   addVersionFlag(app);
   app.footer(kFooter);
-  app.require_subcommand(1);
+  app.require_subcommand(0, 1);  // none is refused below, after CLI11 has named anything it does not take
   std::string groupName;
   app.add_option("--group", groupName,
                  "let this group read the glove record (mode 0640; otherwise 0600), for a driver run as root");
@@ -194,6 +194,10 @@ int gloveDriverMain(int argc, char** argv) {
                    "linked at this path (run signglove with SIGNGLOVE_COM1=PATH)");
 
   if (const int status = parseCommandLine(app, argc, argv); status >= 0) return status;
+  if (app.get_subcommands().empty()) {
+    std::fprintf(stderr, "signglove-glove: a subcommand is required: serial, osc, calibrate or keys (see --help)\n");
+    return kDriverExitUsage;
+  }
   gid_t group = kGloveNoReaderGroup;
   if (!readerGroupOf(groupName, group)) return kDriverExitUsage;
   if (serial->parsed()) return runSerial(serialOptions, group);

@@ -140,7 +140,8 @@ TEST(GloveDriverCommand, RefusesWhatItCannotUse) {
       {{"osc", "--listen", "localhost"}, object, 1, "signglove-glove: 'localhost' is not a numeric IPv4 or IPv6 address"},
       {{"keys"}, object, 2, "signglove-glove: keys is played on a terminal"},
       {{"calibrate", "/dev/ptmx", "--out", "/nonexistent/glove.cal"}, object, 2, "signglove-glove: cannot write in"},
-      {{}, object, 2, "A subcommand is required"},
+      {{}, object, 2, "signglove-glove: a subcommand is required"},
+      {{"--no-such-option", "x"}, object, 2, "The following arguments were not expected: x --no-such-option"},
   };
   for (const Case& c : cases) {
     DriverProcess driver;
