@@ -18,10 +18,12 @@
 namespace {
 
 const char* const kDescription =
-    "Feeds signglove a glove people can get today: publishes the hand through the glove record in shared\n"
-    "memory that signglove reads (see README.md, \"Connect your own glove\").";
+    "Glove drivers: publish a hand from a glove you can get today through the glove record signglove reads.";
 
 const char* const kFooter =
+    "One subcommand a source; `signglove-glove SUBCOMMAND --help` says more, and README.md (\"Connect your own\n"
+    "glove\") says it all, with the units of the record.\n"
+    "\n"
     "Environment:\n"
     "  SIGNGLOVE_GLOVE=/NAME  the glove record's shared-memory object (default " SIGNGLOVE_GLOVE_SHARED_NAME ")\n"
     "\n"
