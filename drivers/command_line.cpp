@@ -1,21 +1,29 @@
 #include "drivers/command_line.h"
 
 #include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-#include <CLI/CLI.hpp>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
+#include "cli/command_line.h"
 #include "drivers/driver_run.h"
+#include "drivers/guided_calibration.h"
+#include "drivers/keys_session.h"
 #include "platform/glove_shared_record.h"
 
 namespace {
 
 const char* const kDescription =
-    "Feeds signglove a glove people can get today: publishes the hand through the glove record in shared\n"
-    "memory that signglove reads (see README.md, \"Connect your own glove\").";
+    "Glove drivers: publish a hand from a glove you can get today through the glove record signglove reads.";
 
 const char* const kFooter =
+    "One subcommand a source; `signglove-glove SUBCOMMAND --help` says more, and README.md (\"Connect your own\n"
+    "glove\") says it all, with the units of the record.\n"
+    "\n"
     "Environment:\n"
     "  SIGNGLOVE_GLOVE=/NAME  the glove record's shared-memory object (default " SIGNGLOVE_GLOVE_SHARED_NAME ")\n"
     "\n"
@@ -69,18 +77,18 @@ bool openOsc(OscReceiver& receiver, const std::string& address, int port) {
 
 int runSerial(const SerialOptions& options, gid_t group) {
   DriverSources sources;
-  if (!prepareColumns(options, sources)) return kExitUsage;
+  if (!prepareColumns(options, sources)) return kDriverExitUsage;
   GloveSerial serial;
-  if (!gloveSerialOpen(serial, options.device, options.baud)) return kExitRuntime;
+  if (!gloveSerialOpen(serial, options.device, options.baud)) return kDriverExitFailed;
   sources.serial = &serial;
 #ifdef SIGNGLOVE_WITH_OSC
   OscReceiver osc;
-  if (options.oscPort != 0 && !openOsc(osc, kDefaultOscAddress, options.oscPort)) return kExitRuntime;
+  if (options.oscPort != 0 && !openOsc(osc, kDefaultOscAddress, options.oscPort)) return kDriverExitFailed;
   if (options.oscPort != 0) sources.osc = &osc;
 #else
   if (options.oscPort != 0) {
     std::fprintf(stderr, "signglove-glove: built without OSC (liblo-dev was not found): --osc-port cannot be used\n");
-    return kExitUsage;
+    return kDriverExitUsage;
   }
 #endif
   const int status = runDriver(sources, group);
@@ -91,7 +99,7 @@ int runSerial(const SerialOptions& options, gid_t group) {
 int runOsc(const std::string& address, int port, gid_t group) {
 #ifdef SIGNGLOVE_WITH_OSC
   OscReceiver osc;
-  if (!openOsc(osc, address, port)) return kExitRuntime;
+  if (!openOsc(osc, address, port)) return kDriverExitFailed;
   DriverSources sources;
   sources.osc = &osc;
   std::fprintf(stderr, "signglove-glove: listening for OSC on %s port %d\n", address.c_str(), osc.port);
@@ -101,8 +109,36 @@ int runOsc(const std::string& address, int port, gid_t group) {
 #else
   (void)address, (void)port, (void)group;
   std::fprintf(stderr, "signglove-glove: built without OSC (liblo-dev was not found): osc cannot be used\n");
-  return kExitUsage;
+  return kDriverExitUsage;
 #endif
+}
+
+// The calibration is written at the end: a file that could not be written is refused first.
+bool writableOut(const std::string& out) {
+  struct stat status {};
+  if (stat(out.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
+    std::fprintf(stderr, "signglove-glove: --out %s is a folder\n", out.c_str());
+    return false;
+  }
+  const size_t slash = out.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : out.substr(0, slash);
+  if (access(folder.c_str(), W_OK | X_OK) == 0) return true;
+  std::fprintf(stderr, "signglove-glove: cannot write in %s: %s\n", folder.c_str(), std::strerror(errno));
+  return false;
+}
+
+int runCalibrate(const SerialOptions& serial, const std::string& out) {
+  CalibrateOptions options;
+  options.device = serial.device;
+  options.baud = serial.baud;
+  options.out = out;
+  std::string error;
+  if (!columnMapParse(serial.columns, options.columns, error)) {
+    std::fprintf(stderr, "signglove-glove: %s\n", error.c_str());
+    return kDriverExitUsage;
+  }
+  if (!writableOut(out)) return kDriverExitUsage;
+  return runGuidedCalibration(options);
 }
 
 // The group named by --group, for a driver that runs as root for signers of a group.
@@ -122,9 +158,9 @@ bool readerGroupOf(const std::string& name, gid_t& group) {
 
 int gloveDriverMain(int argc, char** argv) {
   CLI::App app{kDescription, "signglove-glove"};
-  app.set_version_flag("--version", "signglove-glove " SIGNGLOVE_VERSION);
+  addVersionFlag(app);
   app.footer(kFooter);
-  app.require_subcommand(1);
+  app.require_subcommand(0, 1);  // none is refused below, after CLI11 has named anything it does not take
   std::string groupName;
   app.add_option("--group", groupName,
                  "let this group read the glove record (mode 0640; otherwise 0600), for a driver run as root");
@@ -146,13 +182,31 @@ int gloveDriverMain(int argc, char** argv) {
                   "the address to listen on (0.0.0.0: every interface; then anyone who can reach it drives signglove)")
       ->capture_default_str();
 
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::ParseError& error) {
-    return app.exit(error) == 0 ? 0 : kExitUsage;
+  SerialOptions calibrateOptions;
+  std::string calibrationOut;
+  CLI::App* calibrate = app.add_subcommand(
+      "calibrate", "guided calibration of a serial flex glove: writes the file --calibration reads");
+  addSerialOptions(*calibrate, calibrateOptions);
+  calibrate->add_option("--out", calibrationOut, "the calibration file to write")->required();
+
+  KeysOptions keysOptions;
+  CLI::App* keys = app.add_subcommand("keys", "a glove played from the keyboard, for trying signglove with no hardware");
+  keys->add_option("--contacts", keysOptions.contacts,
+                   "also answer as the contact controller, with the pads of the handshape held, on a pseudo-terminal "
+                   "linked at this path (run signglove with SIGNGLOVE_COM1=PATH)");
+
+  if (const int status = parseCommandLine(app, argc, argv); status >= 0) return status;
+  if (app.get_subcommands().empty()) {
+    std::fprintf(stderr, "signglove-glove: a subcommand is required: serial, osc, calibrate or keys (see --help)\n");
+    return kDriverExitUsage;
   }
   gid_t group = kGloveNoReaderGroup;
-  if (!readerGroupOf(groupName, group)) return kExitUsage;
+  if (!readerGroupOf(groupName, group)) return kDriverExitUsage;
   if (serial->parsed()) return runSerial(serialOptions, group);
+  if (calibrate->parsed()) return runCalibrate(calibrateOptions, calibrationOut);
+  if (keys->parsed()) {
+    keysOptions.readerGroup = group;
+    return runKeyboardGlove(keysOptions);
+  }
   return runOsc(oscAddress, oscPort, group);
 }

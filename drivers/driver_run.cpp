@@ -92,11 +92,11 @@ int driverCreateRecord(GloveRecordWriter& writer, gid_t readerGroup) {
   const std::string name = gloveSharedObjectName(&error);
   if (name.empty()) {
     std::fprintf(stderr, "signglove-glove: %s\n", error.c_str());
-    return kExitUsage;
+    return kDriverExitUsage;
   }
   if (!gloveWriterCreate(writer, name, readerGroup)) {
     std::fprintf(stderr, "signglove-glove: cannot create the glove record %s\n", writer.error.c_str());
-    return kExitRuntime;
+    return kDriverExitFailed;
   }
   return 0;
 }

@@ -14,8 +14,8 @@
 #include "drivers/osc_receiver.h"
 #include "platform/glove_record_writer.h"
 
-constexpr int kExitRuntime = 1;  // a device, a socket or the glove object failed
-constexpr int kExitUsage = 2;    // the command line, a calibration file, SIGNGLOVE_GLOVE
+constexpr int kDriverExitFailed = 1;  // a device, a socket or the glove object failed
+constexpr int kDriverExitUsage = 2;    // the command line, a calibration file, SIGNGLOVE_GLOVE
 
 // The record is published at least this often, so that the program sees a live driver.
 constexpr int64_t kHeartbeatMillis = 50;
@@ -28,7 +28,7 @@ struct DriverSources {
 };
 
 // Creates the glove object (0600, or 0640 for readerGroup): 0, or the exit status with
-// the reason on standard error (kExitUsage when SIGNGLOVE_GLOVE names no object).
+// the reason on standard error (kDriverExitUsage when SIGNGLOVE_GLOVE names no object).
 int driverCreateRecord(GloveRecordWriter& writer, gid_t readerGroup);
 
 // SIGINT, SIGTERM and SIGHUP set driverStopping() instead of ending the process, and

@@ -30,12 +30,21 @@ const OscAddress* addressOf(std::string_view path) {
   return nullptr;
 }
 
-bool numberOf(char type, lo_arg* argument, double& value) {
+// liblo lays arguments out four bytes apart, so an int64 or a double may sit
+// misaligned: each is copied out rather than read through the union.
+template <typename Number>
+double copied(const lo_arg* argument) {
+  Number number;
+  std::memcpy(&number, argument, sizeof number);
+  return static_cast<double>(number);
+}
+
+bool numberOf(char type, const lo_arg* argument, double& value) {
   switch (type) {
-    case LO_INT32: value = argument->i; return true;
-    case LO_FLOAT: value = argument->f; return true;
-    case LO_INT64: value = static_cast<double>(argument->h); return true;
-    case LO_DOUBLE: value = argument->d; return true;
+    case LO_INT32: value = copied<int32_t>(argument); return true;
+    case LO_FLOAT: value = copied<float>(argument); return true;
+    case LO_INT64: value = copied<int64_t>(argument); return true;
+    case LO_DOUBLE: value = copied<double>(argument); return true;
     default: return false;
   }
 }

@@ -88,10 +88,10 @@ constexpr const char* kGloveSharedName = SIGNGLOVE_GLOVE_SHARED_NAME;
 constexpr uint32_t kGloveMagic = SIGNGLOVE_GLOVE_MAGIC;
 constexpr uint32_t kGloveLayoutVersion = SIGNGLOVE_GLOVE_LAYOUT_VERSION;
 // A glove whose heartbeat is this old is not there.
-constexpr int64_t kGloveStaleNanos = 500'000'000;
+constexpr int64_t kGloveStaleNanos = 500000000;  // no digit separators: C compilers read this file too
 // A heartbeat ahead of the reader's clock by more than this was not written by a live
 // driver on this clock.
-constexpr int64_t kGloveFutureNanos = 1'000'000'000;
+constexpr int64_t kGloveFutureNanos = 1000000000;
 
 // The offsets are the contract with drivers written in any language.
 static_assert(offsetof(SharedGloveRecord, magic) == 0);

@@ -215,8 +215,11 @@ TEST_F(GloveBridgeTest, PollsNeverSeeATornRecordWhileTheWriterHammers) {
   ASSERT_EQ(gloveLibraryInit(), 1);
   std::atomic<bool> stop{false};
   std::atomic<uint32_t> written{1};
+  // Records stay within what a float holds exactly (n + 0.5 up to 2^23): past that, a
+  // fast writer's records would read as torn however whole they were.
+  constexpr uint32_t kLastExact = 1u << 22;
   std::thread hammer([&] {
-    for (uint32_t n = 2; !stop.load(std::memory_order_relaxed); ++n) {
+    for (uint32_t n = 2; !stop.load(std::memory_order_relaxed) && n < kLastExact; ++n) {
       gloveWriterPublish(writer_, recordFor(n));
       written.store(n, std::memory_order_relaxed);
     }

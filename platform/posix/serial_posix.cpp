@@ -172,7 +172,9 @@ void fillBuffer(Port& p, int64_t waitNanos) {
     if (count < 0 && errno != EAGAIN && errno != EINTR) return loseDevice(p);
     if (attempt == 1) return;
     pollfd ready{p.fd, POLLIN, 0};
-    const int waitMillis = static_cast<int>((waitNanos + kNanosPerMilli - 1) / kNanosPerMilli);
+    // A wait already over (opening the device again took longer) is no wait: poll
+    // would take a negative time-out for ever.
+    const int waitMillis = waitNanos <= 0 ? 0 : static_cast<int>((waitNanos + kNanosPerMilli - 1) / kNanosPerMilli);
     if (poll(&ready, 1, waitMillis) < 0) return;
     if (ready.revents & (POLLHUP | POLLERR | POLLNVAL)) {
       // Whatever arrived before the hang-up is still read; the next take finds it gone.

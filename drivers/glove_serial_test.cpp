@@ -1,0 +1,84 @@
+// A serial glove's line across an unplug: the device is named through a link, as a USB
+// adapter's udev name is, and each "plug" is a new pseudo-terminal behind it.
+
+#include "drivers/glove_serial.h"
+
+#include <pty.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/posix/serial_posix.h"
+
+namespace {
+
+// Failure bounds only: a reading that has not come after this many reads never will.
+constexpr int kReads = 2000;
+
+class GloveSerialUnplugged : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    serialTestPseudoTerminalsAsAdapters(true);
+    char folder[] = "/tmp/signglove-glove-serial-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    folder_ = folder;
+    link_ = folder_ + "/glove";
+    plugIn();
+    ASSERT_TRUE(gloveSerialOpen(serial_, link_, kDefaultGloveBaud));
+  }
+  void TearDown() override {
+    gloveSerialClose(serial_);
+    unplug();
+    unlink(link_.c_str());
+    rmdir(folder_.c_str());
+    serialTestPseudoTerminalsAsAdapters(false);
+  }
+
+  void plugIn() {
+    char name[256] = {};
+    ASSERT_EQ(openpty(&master_, &slave_, name, nullptr, nullptr), 0);
+    const std::string fresh = link_ + ".new";
+    ASSERT_EQ(symlink(name, fresh.c_str()), 0);
+    ASSERT_EQ(rename(fresh.c_str(), link_.c_str()), 0);
+  }
+  void unplug() {
+    for (int* fd : {&master_, &slave_})
+      if (*fd >= 0) close(*fd), *fd = -1;
+  }
+  void send(const std::string& bytes) { ASSERT_EQ(write(master_, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
+
+  void readOnce() {
+    gloveSerialRead(serial_, [this](LineEvent event, std::string_view line) {
+      events_.push_back((event == LineEvent::kLine ? "line " : "other ") + std::string(line));
+    });
+  }
+
+  // Reads until the events listed number `count`, or the bound runs out.
+  std::vector<std::string> readUntil(size_t count) {
+    for (int read = 0; read < kReads && events_.size() < count; ++read) readOnce();
+    return events_;
+  }
+
+  GloveSerial serial_;
+  int master_ = -1, slave_ = -1;
+  std::string folder_, link_;
+  std::vector<std::string> events_;
+};
+
+TEST_F(GloveSerialUnplugged, StartsAfreshOnTheDeviceThatCameBack) {
+  send("\n1,2,3\n4,5");  // unplugged in the middle of a line
+  EXPECT_EQ(readUntil(1), std::vector<std::string>{"line 1,2,3"});
+  unplug();
+  for (int read = 0; read < 20; ++read) readOnce();
+  EXPECT_LT(gloveSerialDescriptor(serial_), 0);
+  plugIn();
+  for (int read = 0; read < kReads && gloveSerialDescriptor(serial_) < 0; ++read) readOnce();
+  ASSERT_GE(gloveSerialDescriptor(serial_), 0) << "the same device back is opened again";
+  send("6\n7,8\n");  // the end of a line sent before it was opened is not joined to "4,5"
+  EXPECT_EQ(readUntil(3), (std::vector<std::string>{"line 1,2,3", "other 6", "line 7,8"}));
+}
+
+}  // namespace
