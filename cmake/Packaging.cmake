@@ -36,7 +36,7 @@ set(man_name_signglove-board "run the contact controller's or the flex glove's f
 set(man_name_signglove-glove "glove drivers: a flex-sensor glove on a serial line, OSC senders, a keyboard glove")
 set(man_name_signglove-view "a live view of signglove in the browser")
 find_program(HELP2MAN help2man)
-if(HELP2MAN)
+if(HELP2MAN AND EXISTS "${HELP2MAN}")
   set(man_pages "")
   foreach(executable IN LISTS SIGNGLOVE_INSTALLED_EXECUTABLES)
     set(page ${CMAKE_BINARY_DIR}/man/${executable}.1)
