@@ -12,7 +12,7 @@ constexpr int kRun = -1;
 constexpr int kExitUsage = 2;
 
 const char* const kHelp =
-    "usage: signglove\n"
+    "Usage: signglove\n"
     "\n"
     "Recognises signed words, handshapes and movements from a P5 data glove on the right\n"
     "hand and contact pads on both hands (see README.md). It takes no arguments: the\n"

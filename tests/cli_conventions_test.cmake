@@ -12,7 +12,7 @@ foreach(executable IN LISTS EXECUTABLES)
   execute_process(COMMAND "${executable}" --help INPUT_FILE /dev/null
     RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 30)
   expect("${name} --help exit status" "${rc}" 0)
-  expect_match("${name} --help" "${out}" "^([^\n]*\n)?[Uu]sage: ${name}")
+  expect_match("${name} --help" "${out}" "^([^\n]*\n)?Usage: ${name}")
   set(help "${out}")
   execute_process(COMMAND "${executable}" -h INPUT_FILE /dev/null
     RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 30)
