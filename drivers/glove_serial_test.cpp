@@ -3,7 +3,6 @@
 
 #include "drivers/glove_serial.h"
 
-#include <pty.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -11,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/posix/pluggable_pty_test_util.h"
 #include "platform/posix/serial_posix.h"
 
 namespace {
@@ -37,17 +37,8 @@ class GloveSerialUnplugged : public ::testing::Test {
     serialTestPseudoTerminalsAsAdapters(false);
   }
 
-  void plugIn() {
-    char name[256] = {};
-    ASSERT_EQ(openpty(&master_, &slave_, name, nullptr, nullptr), 0);
-    const std::string fresh = link_ + ".new";
-    ASSERT_EQ(symlink(name, fresh.c_str()), 0);
-    ASSERT_EQ(rename(fresh.c_str(), link_.c_str()), 0);
-  }
-  void unplug() {
-    for (int* fd : {&master_, &slave_})
-      if (*fd >= 0) close(*fd), *fd = -1;
-  }
+  void plugIn() { pty_.plugIn(link_); }
+  void unplug() { pty_.unplug(); }
   void send(const std::string& bytes) { ASSERT_EQ(write(master_, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
 
   void readOnce() {
@@ -63,7 +54,8 @@ class GloveSerialUnplugged : public ::testing::Test {
   }
 
   GloveSerial serial_;
-  int master_ = -1, slave_ = -1;
+  PluggablePty pty_;
+  int& master_ = pty_.master;
   std::string folder_, link_;
   std::vector<std::string> events_;
 };

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/posix/pluggable_pty_test_util.h"
 #include "platform/posix/serial_posix.h"
 #include "platform/serial.h"
 
@@ -183,21 +184,8 @@ class SerialHangUpTest : public ::testing::Test {
     serialTestPseudoTerminalsAsAdapters(false);
   }
 
-  // A new pseudo-terminal, and the link moved to it in one step.
-  void plugIn() {
-    char name[256] = {};
-    ASSERT_EQ(openpty(&master_, &slave_, name, nullptr, nullptr), 0);
-    const std::string fresh = link_ + ".new";
-    ASSERT_EQ(symlink(name, fresh.c_str()), 0);
-    ASSERT_EQ(rename(fresh.c_str(), link_.c_str()), 0);
-  }
-
-  // The other side goes away: the port's end hangs up.
-  void unplug() {
-    if (master_ >= 0) close(master_);
-    if (slave_ >= 0) close(slave_);
-    master_ = slave_ = -1;
-  }
+  void plugIn() { pty_.plugIn(link_); }
+  void unplug() { pty_.unplug(); }
 
   // Takes one byte, polling until it comes or the bound runs out; the polls made go to *polls.
   static int takeOne(int* polls = nullptr) {
@@ -226,7 +214,9 @@ class SerialHangUpTest : public ::testing::Test {
     return false;
   }
 
-  int master_ = -1, slave_ = -1;
+  PluggablePty pty_;
+  int& master_ = pty_.master;
+  int& slave_ = pty_.slave;
   std::string directory_, link_;
 };
 
