@@ -63,6 +63,8 @@ install(PROGRAMS ${PROJECT_SOURCE_DIR}/tools/plot_eval.py DESTINATION ${CMAKE_IN
   RENAME signglove-plot-eval)
 install(FILES ${PROJECT_SOURCE_DIR}/platform/glove_shared_record.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/signglove)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The example driver as source, to copy and build against the installed header.
+install(FILES ${PROJECT_SOURCE_DIR}/examples/glove_driver.c DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 # The firmware images, to flash or to run in signglove-board and signglove-rig, which
 # look for them here, beside the installed executables.
 if(TARGET contact_firmware)
