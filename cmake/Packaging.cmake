@@ -17,10 +17,24 @@ foreach(executable IN LISTS SIGNGLOVE_EXECUTABLES)
   endif()
 endforeach()
 
+# The plotting tools, run by the system's Python 3 (their first line), also stand in
+# build/ under their installed names, as links to tools/: the name their help gives.
+set(SIGNGLOVE_PLOT_TOOLS "")
+if(EXISTS /usr/bin/python3 AND NOT CMAKE_DISABLE_FIND_PACKAGE_Python3)
+  foreach(tool plot_trace plot_eval)
+    string(REPLACE "_" "-" name "signglove-${tool}")
+    file(CREATE_LINK ${PROJECT_SOURCE_DIR}/tools/${tool}.py ${CMAKE_BINARY_DIR}/${name} SYMBOLIC)
+    list(APPEND SIGNGLOVE_PLOT_TOOLS ${name})
+  endforeach()
+endif()
+
 # Every executable's command line follows the same conventions.
 set(cli_executables "")
 foreach(executable IN LISTS SIGNGLOVE_INSTALLED_EXECUTABLES)
   list(APPEND cli_executables $<TARGET_FILE:${executable}>)
+endforeach()
+foreach(tool IN LISTS SIGNGLOVE_PLOT_TOOLS)
+  list(APPEND cli_executables ${CMAKE_BINARY_DIR}/${tool})
 endforeach()
 add_test(NAME cli_conventions COMMAND ${CMAKE_COMMAND} "-DEXECUTABLES=${cli_executables}" -DVERSION=${PROJECT_VERSION}
   -P ${PROJECT_SOURCE_DIR}/tests/cli_conventions_test.cmake)
@@ -35,26 +49,44 @@ set(man_name_signglove-eval "measure signglove's recognition under noise, tempo 
 set(man_name_signglove-board "run the contact controller's or the flex glove's firmware on an emulated ATmega328P")
 set(man_name_signglove-glove "glove drivers: a flex-sensor glove on a serial line, OSC senders, a keyboard glove")
 set(man_name_signglove-view "a live view of signglove in the browser")
+set(man_name_signglove-plot-trace "draw a signglove-sim trace as a picture")
+set(man_name_signglove-plot-eval "draw signglove-eval's results as pictures")
 find_program(HELP2MAN help2man)
 if(HELP2MAN AND EXISTS "${HELP2MAN}")
   set(man_pages "")
-  foreach(executable IN LISTS SIGNGLOVE_INSTALLED_EXECUTABLES)
-    set(page ${CMAKE_BINARY_DIR}/man/${executable}.1)
+  # The man page of NAME, written from what PROGRAM says to --help and --version.
+  function(signglove_man_page name program)
+    set(page ${CMAKE_BINARY_DIR}/man/${name}.1)
     add_custom_command(OUTPUT ${page}
       COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
       COMMAND ${HELP2MAN} --no-info --no-discard-stderr --section 1 --source "signglove ${PROJECT_VERSION}"
-              "--name=${man_name_${executable}}"
-              --include ${CMAKE_CURRENT_LIST_DIR}/man_common.h2m --output ${page} $<TARGET_FILE:${executable}>
-      DEPENDS ${executable} ${CMAKE_CURRENT_LIST_DIR}/man_common.h2m
-      COMMENT "Writing the man page of ${executable}"
+              "--name=${man_name_${name}}"
+              --include ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/man_common.h2m --output ${page} ${program}
+      DEPENDS ${ARGN} ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/man_common.h2m
+      COMMENT "Writing the man page of ${name}"
       VERBATIM)
-    list(APPEND man_pages ${page})
+    set(man_pages ${man_pages} ${page} PARENT_SCOPE)
+  endfunction()
+  foreach(executable IN LISTS SIGNGLOVE_INSTALLED_EXECUTABLES)
+    signglove_man_page(${executable} $<TARGET_FILE:${executable}> ${executable})
+  endforeach()
+  foreach(tool IN LISTS SIGNGLOVE_PLOT_TOOLS)
+    string(REGEX REPLACE "^signglove-plot-" "plot_" script "${tool}")
+    signglove_man_page(${tool} ${CMAKE_BINARY_DIR}/${tool} ${PROJECT_SOURCE_DIR}/tools/${script}.py)
   endforeach()
   add_custom_target(man_pages ALL DEPENDS ${man_pages})
   install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 else()
   message(STATUS "help2man not found: the man pages are skipped")
 endif()
+
+# The plotting tools give the project's version to --version: it is written in each.
+foreach(tool plot_trace plot_eval)
+  file(STRINGS ${PROJECT_SOURCE_DIR}/tools/${tool}.py tool_version REGEX "^VERSION = ")
+  if(NOT tool_version STREQUAL "VERSION = \"${PROJECT_VERSION}\"")
+    message(FATAL_ERROR "tools/${tool}.py has ${tool_version}; the project's version is ${PROJECT_VERSION}")
+  endif()
+endforeach()
 
 # The plotting tools, as commands of their own; the glove record's layout for drivers.
 install(PROGRAMS ${PROJECT_SOURCE_DIR}/tools/plot_trace.py DESTINATION ${CMAKE_INSTALL_BINDIR}

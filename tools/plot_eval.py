@@ -19,20 +19,37 @@ import csv
 import os
 import sys
 
-try:
-    import matplotlib
-except ImportError:
-    sys.exit(f"plot_eval.py needs matplotlib, which {sys.executable} does not have: install Debian's "
-             "python3-matplotlib (apt-get install python3-matplotlib) and run the script with the "
-             "system's Python 3, /usr/bin/python3 tools/plot_eval.py ...")
+# signglove's version, which --version gives; the build checks that it is the project's.
+VERSION = "1.0.0"
 
-matplotlib.use("Agg")  # files only, no display needed
-import matplotlib.pyplot as plt  # noqa: E402
 
-# Text stays text and the files carry no date or random ids, so that the same CSV
-# always gives the same, small SVG.
-matplotlib.rcParams["svg.fonttype"] = "none"
-matplotlib.rcParams["svg.hashsalt"] = "signglove"
+class UsageFormatter(argparse.RawDescriptionHelpFormatter):
+    """Help that starts "Usage:", as every signglove tool's does."""
+
+    def add_usage(self, usage, actions, groups, prefix=None):
+        super().add_usage(usage, actions, groups, "Usage: " if prefix is None else prefix)
+
+
+plt = None  # matplotlib.pyplot, loaded once there is something to draw
+
+
+def load_matplotlib():
+    """matplotlib, loaded once there is something to draw, or a plain word on what is
+    missing (so that --help and --version need no matplotlib)."""
+    try:
+        import matplotlib
+    except ImportError:
+        sys.exit(f"plot_eval.py needs matplotlib, which {sys.executable} does not have: install Debian's "
+                 "python3-matplotlib (apt-get install python3-matplotlib) and run the script with the "
+                 "system's Python 3, /usr/bin/python3 tools/plot_eval.py ...")
+    matplotlib.use("Agg")  # files only, no display needed
+    # Text stays text and the files carry no date or random ids, so that the same CSV
+    # always gives the same, small SVG.
+    matplotlib.rcParams["svg.fonttype"] = "none"
+    matplotlib.rcParams["svg.hashsalt"] = "signglove"
+    import matplotlib.pyplot
+    return matplotlib.pyplot
+
 SVG_METADATA = {"Date": None, "Creator": None}
 
 FAMILIES = ["handshape", "movement", "word"]
@@ -173,12 +190,15 @@ def plot_confusion(rows, family, out):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=UsageFormatter)
     parser.add_argument("csv", help="the CSV signglove-eval wrote")
     parser.add_argument("--out", help="directory for the pictures (default: the CSV's)")
     parser.add_argument("--where", action="append", default=[], metavar="COLUMN=VALUE",
                         help="keep only these trials for the confusion heatmaps")
+    parser.add_argument("--version", action="version", version=f"%(prog)s {VERSION}")
     arguments = parser.parse_args()
+    global plt
+    plt = load_matplotlib()
     rows = read_trials(arguments.csv)
     if not rows:
         sys.exit(f"{arguments.csv}: no trials")

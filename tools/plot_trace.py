@@ -17,6 +17,16 @@ import argparse
 import csv
 import sys
 
+# signglove's version, which --version gives; the build checks that it is the project's.
+VERSION = "1.0.0"
+
+
+class UsageFormatter(argparse.HelpFormatter):
+    """Help that starts "Usage:", as every signglove tool's does."""
+
+    def add_usage(self, usage, actions, groups, prefix=None):
+        super().add_usage(usage, actions, groups, "Usage: " if prefix is None else prefix)
+
 
 CHANNELS = ["x", "y", "z", "orient3", "orient2", "orient1",
             "slot0", "slot1", "slot2", "slot3", "slot4", "slot5",
@@ -189,13 +199,16 @@ def draw_slots(axes, samples):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0], formatter_class=UsageFormatter)
     parser.add_argument("trace", help="CSV written by signglove-sim --trace")
-    parser.add_argument("-o", "--output", required=True, help="picture to write: .png or .svg")
+    parser.add_argument("-o", "--output", help="picture to write: .png or .svg (required)")
     parser.add_argument("--from", dest="first", type=float, help="start, in virtual ms")
     parser.add_argument("--to", dest="last", type=float, help="end, in virtual ms")
     parser.add_argument("--title", help="title above the picture")
+    parser.add_argument("--version", action="version", version=f"%(prog)s {VERSION}")
     options = parser.parse_args()
+    if not options.output:  # checked here, so that an unknown option is named first
+        parser.error("the following arguments are required: -o/--output")
 
     rows = read_trace(options.trace)
     if not rows:
