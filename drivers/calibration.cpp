@@ -5,12 +5,13 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <sstream>
 #include <vector>
+
+#include "drivers/line_parser.h"
 
 namespace {
 
@@ -33,9 +34,7 @@ std::vector<std::string_view> wordsOf(std::string_view line) {
 }
 
 bool readingOf(std::string_view word, double& value) {
-  const char* first = word.data() + (word.starts_with('+') ? 1 : 0);
-  const auto [end, error] = std::from_chars(first, word.data() + word.size(), value);
-  return error == std::errc() && end == word.data() + word.size() && gloveReadingUsable(value);
+  return parseGloveNumber(word, value) && gloveReadingUsable(value);
 }
 
 // The reason a line is not a finger's calibration, or empty when it is one.

@@ -52,6 +52,7 @@ TEST(Calibration, ReadsTheFileAndNamesTheLineThatDoesNotParse) {
       {"index 1 2 3\n", "g.cal:1: expected FINGER RAW_STRAIGHT RAW_BENT"},
       {"index one 2\n", "g.cal:1: the raw readings must be numbers"},
       {"index 1 nan\n", "g.cal:1: the raw readings must be numbers"},
+      {"index +-1 2\n", "g.cal:1: the raw readings must be numbers"},
       {"index 1 1e300\n", "g.cal:1: the raw readings must be numbers"},
       {"index 5 5\n", "g.cal:1: the straight and the bent readings are the same"},
       {"index 1 2\n# again\nindex 3 4\n", "g.cal:3: index is calibrated twice"},

@@ -68,12 +68,14 @@ bool prepareColumns(const SerialOptions& options, DriverSources& sources) {
   return true;
 }
 
+#ifdef SIGNGLOVE_WITH_OSC
 bool openOsc(OscReceiver& receiver, const std::string& address, int port) {
   std::string error;
   if (oscReceiverOpen(receiver, address, port, error)) return true;
   std::fprintf(stderr, "signglove-glove: %s\n", error.c_str());
   return false;
 }
+#endif
 
 int runSerial(const SerialOptions& options, gid_t group) {
   DriverSources sources;

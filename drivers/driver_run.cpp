@@ -117,7 +117,6 @@ int runDriver(DriverSources& sources, gid_t readerGroup) {
   driverCatchSignals();
   Run run(sources);
   statusLineStart(run.status);
-  const GloveFieldSet oscFields = sources.serial ? kAllGloveFields & ~sources.columns.fields : kAllGloveFields;
   gloveWriterPublish(writer, run.record);
   int64_t publishedNanos = gloveMonotonicNanos();
   while (!driverStopping()) {
@@ -129,11 +128,15 @@ int runDriver(DriverSources& sources, gid_t readerGroup) {
     poll(watched, count, static_cast<int>(kHeartbeatMillis));
     // A lost device is looked for on every turn; a present one read when it has bytes.
     if (sources.serial && (serialFd < 0 || watched[0].revents)) readSerial(run);
+#ifdef SIGNGLOVE_WITH_OSC
     if (sources.osc && watched[count - 1].revents) {
+      // OSC gives the fields the columns do not.
+      const GloveFieldSet oscFields = sources.serial ? kAllGloveFields & ~sources.columns.fields : kAllGloveFields;
       const int64_t before = run.counts.used;
       oscReceiverDrain(*sources.osc, oscFields, run.record, run.counts);
       run.arrived = run.arrived || run.counts.used != before;
     }
+#endif
     const int64_t now = gloveMonotonicNanos();
     if (run.arrived || now - publishedNanos >= kHeartbeatMillis * 1'000'000) {
       gloveWriterPublish(writer, run.record);

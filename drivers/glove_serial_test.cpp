@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "platform/posix/pluggable_pty_test_util.h"
-#include "platform/posix/serial_posix.h"
 
 namespace {
 
@@ -21,23 +20,15 @@ constexpr int kReads = 2000;
 class GloveSerialUnplugged : public ::testing::Test {
  protected:
   void SetUp() override {
-    serialTestPseudoTerminalsAsAdapters(true);
-    char folder[] = "/tmp/signglove-glove-serial-XXXXXX";
-    ASSERT_NE(mkdtemp(folder), nullptr);
-    folder_ = folder;
-    link_ = folder_ + "/glove";
-    plugIn();
-    ASSERT_TRUE(gloveSerialOpen(serial_, link_, kDefaultGloveBaud));
+    ASSERT_NO_FATAL_FAILURE(pty_.setUp("glove"));
+    ASSERT_TRUE(gloveSerialOpen(serial_, pty_.link, kDefaultGloveBaud));
   }
   void TearDown() override {
     gloveSerialClose(serial_);
-    unplug();
-    unlink(link_.c_str());
-    rmdir(folder_.c_str());
-    serialTestPseudoTerminalsAsAdapters(false);
+    pty_.tearDown();
   }
 
-  void plugIn() { pty_.plugIn(link_); }
+  void plugIn() { pty_.plugIn(); }
   void unplug() { pty_.unplug(); }
   void send(const std::string& bytes) { ASSERT_EQ(write(master_, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
 
@@ -56,7 +47,6 @@ class GloveSerialUnplugged : public ::testing::Test {
   GloveSerial serial_;
   PluggablePty pty_;
   int& master_ = pty_.master;
-  std::string folder_, link_;
   std::vector<std::string> events_;
 };
 

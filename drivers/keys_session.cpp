@@ -159,14 +159,13 @@ int runKeyboardGlove(const KeysOptions& options) {
   const std::string where = "glove " + writer.name + (options.contacts.empty() ? "" : ", pads on " + options.contacts);
   const int64_t origin = micros();
   handPlanStart(session.plan);
-  int64_t drawnAt = 0, publishedAt = 0;
+  int64_t drawnAt = 0;
   std::printf("\033[2J");
   while (!session.quit && !driverStopping()) {
     const int64_t now = micros() - origin;
     handPlanPlay(session.plan, now, session.record);
     for (int button = 0; button < 4; ++button) session.record.buttons[button] |= session.keys.toggled >> button & 1;
     gloveWriterPublish(writer, session.record);
-    publishedAt = now;
     if (!options.contacts.empty()) keysContactsServe(contacts, session.plan.pads, now);
     if (session.redraw || (handPlanBusy(session.plan, now) && now - drawnAt >= kRedrawMicros)) {
       draw(session, where, now);
@@ -174,7 +173,7 @@ int runKeyboardGlove(const KeysOptions& options) {
       session.redraw = false;
     }
     // Awake every millisecond while the hand moves, and when a reply is due; else the heartbeat's pace.
-    int64_t wake = publishedAt + (handPlanBusy(session.plan, now) ? kMovingStepMicros : kHeartbeatMillis * 1000);
+    int64_t wake = now + (handPlanBusy(session.plan, now) ? kMovingStepMicros : kHeartbeatMillis * 1000);
     if (session.doingUntil > now) wake = std::min(wake, session.doingUntil);
     wake = std::min(wake, keysContactsNextDue(contacts));
     const int64_t waitMicros = std::max<int64_t>(0, wake - (micros() - origin));

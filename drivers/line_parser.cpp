@@ -14,9 +14,11 @@ size_t skipBlanks(std::string_view text, size_t at) {
 
 bool isNumberByte(char c) { return (c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' || c == '+' || c == '-'; }
 
-// One number filling the whole token, or false. from_chars alone would take "inf",
-// "nan" and hexadecimal floats; only plain decimal bytes reach it here.
-bool parseNumber(std::string_view token, double& value) {
+}  // namespace
+
+// from_chars alone would take "inf", "nan" and hexadecimal floats; only plain decimal
+// bytes reach it here.
+bool parseGloveNumber(std::string_view token, double& value) {
   for (char c : token)
     if (!isNumberByte(c)) return false;
   if (token.starts_with('+')) {
@@ -28,8 +30,6 @@ bool parseNumber(std::string_view token, double& value) {
   return error == std::errc() && end == token.data() + token.size() && std::isfinite(value);
 }
 
-}  // namespace
-
 LineParse parseGloveLine(std::string_view text, GloveLine& line) {
   line.count = 0;
   size_t at = skipBlanks(text, 0);
@@ -38,7 +38,7 @@ LineParse parseGloveLine(std::string_view text, GloveLine& line) {
     size_t end = at;
     while (end < text.size() && !isBlank(text[end]) && text[end] != ',') ++end;
     double value = 0;
-    if (!parseNumber(text.substr(at, end - at), value)) return LineParse::kGarbage;
+    if (!parseGloveNumber(text.substr(at, end - at), value)) return LineParse::kGarbage;
     if (line.count == kMostLineNumbers) return LineParse::kTooManyNumbers;
     line.value[line.count++] = value;
     at = skipBlanks(text, end);

@@ -25,6 +25,10 @@ struct GloveLine {
   double value[kMostLineNumbers] = {};
 };
 
+// One decimal number filling the whole token (an optional sign, digits with an optional
+// fraction and exponent), finite; false for anything else.
+bool parseGloveNumber(std::string_view token, double& value);
+
 // Splits a line (without its end) into decimal numbers: an optional sign, digits with
 // an optional fraction and exponent. One comma, with any spaces or tabs around it, or
 // spaces and tabs alone, separate two numbers; a trailing comma is allowed.

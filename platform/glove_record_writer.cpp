@@ -23,11 +23,6 @@ constexpr mode_t kGroupReads = 0640;
 constexpr size_t kRecordOffset = offsetof(SharedGloveRecord, x);
 constexpr size_t kRecordWords = (sizeof(SharedGloveRecord) - kRecordOffset) / sizeof(uint32_t);
 
-bool sameContent(const GloveRecord& a, const GloveRecord& b) {
-  return a.x == b.x && a.y == b.y && a.z == b.z && std::memcmp(a.orient, b.orient, sizeof a.orient) == 0 &&
-         std::memcmp(a.bend, b.bend, sizeof a.bend) == 0 && std::memcmp(a.buttons, b.buttons, sizeof a.buttons) == 0;
-}
-
 // The fields the program reads lie in the same order, packed alike, in both records.
 constexpr size_t kFieldBytes = offsetof(SharedGloveRecord, buttons) + sizeof SharedGloveRecord::buttons - kRecordOffset;
 static_assert(offsetof(GloveRecord, orient) == offsetof(SharedGloveRecord, orient) - kRecordOffset);
@@ -141,7 +136,7 @@ bool gloveWriterCreate(GloveRecordWriter& writer, const std::string& name, gid_t
 void gloveWriterPublish(GloveRecordWriter& writer, const GloveRecord& record) {
   SharedGloveRecord* shared = writer.shared;
   if (!shared) return;
-  if (!sameContent(record, writer.last)) {
+  if (!sameGloveBits(record, writer.last)) {
     const uint32_t sequence = __atomic_load_n(&shared->sequence, __ATOMIC_RELAXED);
     __atomic_store_n(&shared->sequence, sequence + 1, __ATOMIC_RELAXED);
     __atomic_thread_fence(__ATOMIC_RELEASE);  // odd before any field changes

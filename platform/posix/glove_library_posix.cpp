@@ -334,9 +334,7 @@ const GloveRecord* gloveLibraryRecord() {
   return &library.current;
 }
 
+// With no object attached there is no word to sleep on, and waitForChange just sleeps.
 void gloveLibraryAwaitChange(int64_t longestNanos) {
-  if (library.object.fd >= 0) return waitForChange(library.object, library.seenSequence, longestNanos);
-  const timespec pause{static_cast<time_t>(longestNanos / kNanosPerSecond),
-                       static_cast<long>(longestNanos % kNanosPerSecond)};
-  nanosleep(&pause, nullptr);
+  waitForChange(library.object, library.seenSequence, longestNanos);
 }

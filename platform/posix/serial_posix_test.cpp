@@ -165,26 +165,18 @@ TEST_F(SerialPosixTest, ClosedPortRefusesEverythingUntilOpenedAgain) {
 class SerialHangUpTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    serialTestPseudoTerminalsAsAdapters(true);
-    char pattern[] = "/tmp/signglove-serial-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    directory_ = pattern;
-    link_ = directory_ + "/contacts";
-    plugIn();
-    serialUseDevice(kPort, link_.c_str());
+    ASSERT_NO_FATAL_FAILURE(pty_.setUp("contacts"));
+    serialUseDevice(kPort, pty_.link.c_str());
     ASSERT_EQ(serialOpen(kPort, kQueue, kQueue), 0);
     ASSERT_EQ(serialSetBaud(kPort, 9600), 0);
     ASSERT_EQ(serialSetLine(kPort, 0, 0, 8), 0);
   }
   void TearDown() override {
     serialClose(kPort);
-    unplug();
-    unlink(link_.c_str());
-    rmdir(directory_.c_str());
-    serialTestPseudoTerminalsAsAdapters(false);
+    pty_.tearDown();
   }
 
-  void plugIn() { pty_.plugIn(link_); }
+  void plugIn() { pty_.plugIn(); }
   void unplug() { pty_.unplug(); }
 
   // Takes one byte, polling until it comes or the bound runs out; the polls made go to *polls.
@@ -217,7 +209,6 @@ class SerialHangUpTest : public ::testing::Test {
   PluggablePty pty_;
   int& master_ = pty_.master;
   int& slave_ = pty_.slave;
-  std::string directory_, link_;
 };
 
 TEST_F(SerialHangUpTest, EmptyTakeWaitsItsMillisecondWhileTheDeviceIsGone) {
