@@ -19,11 +19,7 @@ struct avr_irq_t;
 constexpr uint32_t kBoardClockHz = 16000000;
 
 struct Board {
-  Board() = default;
-  Board(const Board&) = delete;  // simavr holds pointers into it
-  Board& operator=(const Board&) = delete;
-
-  AvrBoard chip;
+  AvrBoard chip;  // not copyable, nor is the board: simavr holds pointers into both
   PadModel pads;
 
   // Scan timing, for figures: the cycle the firmware first read a pad port after the

@@ -24,11 +24,7 @@ struct GloveHand {
 };
 
 struct FlexGloveBoard {
-  FlexGloveBoard() = default;
-  FlexGloveBoard(const FlexGloveBoard&) = delete;  // simavr holds pointers into it
-  FlexGloveBoard& operator=(const FlexGloveBoard&) = delete;
-
-  AvrBoard chip;
+  AvrBoard chip;  // not copyable, nor is the board: simavr holds pointers into both
   GloveHand hand;
   avr_irq_t* flexInputs[5] = {};
   avr_irq_t* buttonPins[4] = {};
