@@ -121,7 +121,7 @@ std::string boardCheck(const std::string& firmwarePath, const PadCircuit& circui
       const PinFault& fault = board.pads.faults.front();
       char text[120];
       std::snprintf(text, sizeof text, "pad 0x%04x's pin drove %.0f mA for %.1f us against a short with ",
-                    kPadsInPinOrder[fault.pad], fault.amps * 1e3, static_cast<double>(fault.cycles) * 1e6 / kBoardClockHz);
+                    kPadsInPinOrder[fault.pad], fault.amps * 1e3, static_cast<double>(fault.cycles) * 1e6 / kAvrClockHz);
       return text + describe(circuit, groups);
     }
   }

@@ -14,7 +14,7 @@ constexpr uint8_t kRequest = 0x53;
 constexpr int kBurstRequests = 11;
 constexpr int64_t kBurstWaitMicros = 300000;  // far longer than eleven replies take
 constexpr int kSpeedRequests = 1000;
-constexpr double kCyclesPerMicro = kBoardClockHz / 1e6;
+constexpr double kCyclesPerMicro = kAvrCyclesPerMicro;
 constexpr int64_t kReplyWaitMicros = 100000;
 
 struct Pattern {
@@ -110,7 +110,7 @@ bool printSpeed(const std::string& firmwarePath) {
   for (int request = 0; request < kSpeedRequests; ++request) boardExchange(board, kRequest);
   const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
   const double cpu = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
-  const double emulated = static_cast<double>(avrBoardCycle(board.chip) - startCycle) / kBoardClockHz;
+  const double emulated = static_cast<double>(avrBoardCycle(board.chip) - startCycle) / kAvrClockHz;
   // On a busy machine the wall clock says less about the emulator than the CPU time.
   std::printf("emulator: %.2f s of emulated time in %.2f s of wall time (%.1f times real time), %.2f s of CPU time "
               "(%.1f times)\n",

@@ -7,7 +7,7 @@
 #include "firmware/avr_board.h"
 
 // The do-it-yourself glove's board: the flex-glove firmware's ELF on an emulated
-// ATmega328P at 16 MHz (avr_board.h: the chip, its serial line, pacing), its five ADC
+// ATmega328P (avr_board.h: the chip, its serial line, pacing), its five ADC
 // inputs fed by the flex sensors' dividers (flex_divider.h) as the hand bends, each
 // held as a conversion starts, as the chip's sample-and-hold does; its four button pins
 // held low while a button is pressed.
