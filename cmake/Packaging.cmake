@@ -17,16 +17,23 @@ foreach(executable IN LISTS SIGNGLOVE_EXECUTABLES)
   endif()
 endforeach()
 
-# The plotting tools, run by the system's Python 3 (their first line), also stand in
-# build/ under their installed names, as links to tools/: the name their help gives.
+# The plotting tools, tools/plot_*.py, installed as commands of their own
+# (signglove-plot-*). Each gives the project's version to --version: it is written in
+# each. Run by the system's Python 3 (their first line), they also stand in build/
+# under their installed names, as links to tools/: the name their help gives.
 set(SIGNGLOVE_PLOT_TOOLS "")
-if(EXISTS /usr/bin/python3 AND NOT CMAKE_DISABLE_FIND_PACKAGE_Python3)
-  foreach(tool plot_trace plot_eval)
-    string(REPLACE "_" "-" name "signglove-${tool}")
-    file(CREATE_LINK ${PROJECT_SOURCE_DIR}/tools/${tool}.py ${CMAKE_BINARY_DIR}/${name} SYMBOLIC)
+foreach(script plot_trace plot_eval)
+  string(REPLACE "_" "-" name "signglove-${script}")
+  file(STRINGS ${PROJECT_SOURCE_DIR}/tools/${script}.py tool_version REGEX "^VERSION = ")
+  if(NOT tool_version STREQUAL "VERSION = \"${PROJECT_VERSION}\"")
+    message(FATAL_ERROR "tools/${script}.py has ${tool_version}; the project's version is ${PROJECT_VERSION}")
+  endif()
+  install(PROGRAMS ${PROJECT_SOURCE_DIR}/tools/${script}.py DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME ${name})
+  if(EXISTS /usr/bin/python3 AND NOT CMAKE_DISABLE_FIND_PACKAGE_Python3)
+    file(CREATE_LINK ${PROJECT_SOURCE_DIR}/tools/${script}.py ${CMAKE_BINARY_DIR}/${name} SYMBOLIC)
     list(APPEND SIGNGLOVE_PLOT_TOOLS ${name})
-  endforeach()
-endif()
+  endif()
+endforeach()
 
 # Every executable's command line follows the same conventions.
 set(cli_executables "")
@@ -80,19 +87,7 @@ else()
   message(STATUS "help2man not found: the man pages are skipped")
 endif()
 
-# The plotting tools give the project's version to --version: it is written in each.
-foreach(tool plot_trace plot_eval)
-  file(STRINGS ${PROJECT_SOURCE_DIR}/tools/${tool}.py tool_version REGEX "^VERSION = ")
-  if(NOT tool_version STREQUAL "VERSION = \"${PROJECT_VERSION}\"")
-    message(FATAL_ERROR "tools/${tool}.py has ${tool_version}; the project's version is ${PROJECT_VERSION}")
-  endif()
-endforeach()
-
-# The plotting tools, as commands of their own; the glove record's layout for drivers.
-install(PROGRAMS ${PROJECT_SOURCE_DIR}/tools/plot_trace.py DESTINATION ${CMAKE_INSTALL_BINDIR}
-  RENAME signglove-plot-trace)
-install(PROGRAMS ${PROJECT_SOURCE_DIR}/tools/plot_eval.py DESTINATION ${CMAKE_INSTALL_BINDIR}
-  RENAME signglove-plot-eval)
+# The glove record's layout for drivers.
 install(FILES ${PROJECT_SOURCE_DIR}/platform/glove_shared_record.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/signglove)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # The example driver as source, to copy and build against the installed header.

@@ -14,12 +14,13 @@ extern "C" {
 
 namespace {
 
+constexpr const char* kChip = "atmega328p";  // simavr's name for it
+constexpr int64_t kSetUpMicros = 1000;       // the firmwares set themselves up well within this
+
 int64_t wallNanos() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
       .count();
 }
-
-uint64_t cyclesPerMicro(const avr_t* avr) { return avr->frequency / 1000000; }
 
 // The emulator's messages: its errors go to standard error, its chatter (what it
 // loaded, and so on) nowhere, since standard output may carry a program's console.
@@ -45,8 +46,7 @@ AvrBoard::~AvrBoard() {
   std::free(symbols);
 }
 
-bool avrBoardLoad(AvrBoard& board, const std::string& elfPath, const char* chip, uint32_t clockHz,
-                  std::string& error) {
+bool avrBoardLoad(AvrBoard& board, const std::string& elfPath, std::string& error) {
   // The library's idea of the firmware record may be larger than its header says,
   // depending on how it was built; leave it room.
   avr_global_logger_set(logEmulatorErrors);
@@ -59,12 +59,12 @@ bool avrBoardLoad(AvrBoard& board, const std::string& elfPath, const char* chip,
     error = "cannot read the firmware " + elfPath;
     return false;
   }
-  std::strncpy(image.firmware.mmcu, chip, sizeof image.firmware.mmcu - 1);
-  image.firmware.frequency = clockHz;
+  std::strncpy(image.firmware.mmcu, kChip, sizeof image.firmware.mmcu - 1);
+  image.firmware.frequency = kAvrClockHz;
 
-  board.avr = avr_make_mcu_by_name(chip);
+  board.avr = avr_make_mcu_by_name(kChip);
   if (!board.avr) {
-    error = std::string("the emulator does not know the ") + chip;
+    error = std::string("the emulator does not know the ") + kChip;
     std::free(image.firmware.flash);
     std::free(image.firmware.eeprom);
     return false;
@@ -78,10 +78,16 @@ bool avrBoardLoad(AvrBoard& board, const std::string& elfPath, const char* chip,
   board.symbols = reinterpret_cast<void**>(image.firmware.symbol);
   board.symbolCount = image.firmware.symbolcount;
   if (!avrSerialAttach(board.serial, board.avr)) {
-    error = std::string("the emulated ") + chip + " has no UART 0";
+    error = std::string("the emulated ") + kChip + " has no UART 0";
     return false;
   }
   return true;
+}
+
+bool avrBoardSetUp(AvrBoard& board, std::string& error) {
+  if (avrBoardRunFor(board, kSetUpMicros)) return true;
+  error = "the emulated chip stopped while starting";
+  return false;
 }
 
 bool avrBoardRunUntil(AvrBoard& board, uint64_t cycle) {
@@ -95,7 +101,7 @@ bool avrBoardRunUntil(AvrBoard& board, uint64_t cycle) {
 }
 
 bool avrBoardRunFor(AvrBoard& board, int64_t micros) {
-  return avrBoardRunUntil(board, board.avr->cycle + static_cast<uint64_t>(micros) * cyclesPerMicro(board.avr));
+  return avrBoardRunUntil(board, board.avr->cycle + static_cast<uint64_t>(micros) * kAvrCyclesPerMicro);
 }
 
 void avrBoardSendByte(AvrBoard& board, uint8_t byte) { avrSerialSend(board.serial, board.avr, byte); }
@@ -111,7 +117,7 @@ bool avrBoardTakeByte(AvrBoard& board, BoardByte& byte) {
 uint64_t avrBoardCycle(const AvrBoard& board) { return board.avr->cycle; }
 
 int64_t avrBoardMicros(const AvrBoard& board) {
-  return static_cast<int64_t>(board.avr->cycle / cyclesPerMicro(board.avr));
+  return static_cast<int64_t>(board.avr->cycle / kAvrCyclesPerMicro);
 }
 
 void avrBoardStartPace(AvrBoard& board) {
@@ -121,7 +127,7 @@ void avrBoardStartPace(AvrBoard& board) {
 
 void avrBoardKeepPace(AvrBoard& board) {
   const int64_t emulatedNanos =
-      static_cast<int64_t>((board.avr->cycle - board.paceStartCycle) * 1000 / cyclesPerMicro(board.avr));
+      static_cast<int64_t>((board.avr->cycle - board.paceStartCycle) * 1000 / kAvrCyclesPerMicro);
   const int64_t lead = emulatedNanos - (wallNanos() - board.paceWallStartNanos);
   if (lead > 0) std::this_thread::sleep_for(std::chrono::nanoseconds(lead));
 }

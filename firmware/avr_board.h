@@ -11,6 +11,10 @@
 
 struct avr_t;
 
+// Every firmware here is built for an ATmega328P at 16 MHz (an Arduino Uno or Nano).
+constexpr uint32_t kAvrClockHz = 16000000;
+constexpr uint64_t kAvrCyclesPerMicro = kAvrClockHz / 1000000;
+
 struct AvrBoard {
   AvrBoard() = default;
   AvrBoard(const AvrBoard&) = delete;  // simavr holds pointers into it
@@ -31,11 +35,14 @@ struct AvrBoard {
   uint64_t paceStartCycle = 0;
 };
 
-// Loads the firmware ELF into a fresh emulated chip (simavr's name for it, e.g.
-// "atmega328p") at the clock given, and resets it. On failure returns false with the
-// reason in error.
-bool avrBoardLoad(AvrBoard& board, const std::string& elfPath, const char* chip, uint32_t clockHz,
-                  std::string& error);
+// Loads the firmware ELF into a fresh emulated ATmega328P at kAvrClockHz, and resets
+// it. On failure returns false with the reason in error.
+bool avrBoardLoad(AvrBoard& board, const std::string& elfPath, std::string& error);
+
+// Runs the firmware for the millisecond in which it sets itself up (its pins, UART and
+// the rest): a byte sent before then is lost, as on a real board. On failure returns
+// false with the reason in error.
+bool avrBoardSetUp(AvrBoard& board, std::string& error);
 
 // Runs the firmware until the emulated clock reaches the cycle. Returns false when
 // the emulated chip stopped or crashed.

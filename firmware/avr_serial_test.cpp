@@ -8,12 +8,12 @@
 
 #include <vector>
 
+#include "contacts/contact_packet.h"
 #include "firmware/board.h"
 #include "firmware/board_check.h"
 
 namespace {
 
-constexpr uint8_t kRequest = 0x53;
 constexpr uint64_t kHostFrameCycles = 16667;  // 10 bits at 9600 baud
 constexpr uint64_t kChipFrameCycles = 16640;  // 10 bits at UBRR 103: 16 x 104 cycles a bit
 
@@ -39,7 +39,7 @@ class AvrSerialTest : public testing::Test {
 TEST_F(AvrSerialTest, FramesTakeTheirBitTimesBothWays) {
   const uint64_t sent = avrBoardCycle(board.chip);
   std::vector<BoardByte> frames;
-  ASSERT_EQ(boardExchange(board, kRequest, 100000, &frames), expectedReply({0x0018}));
+  ASSERT_EQ(boardExchange(board, kRequestByte, 100000, &frames), expectedReply({0x0018}));
   EXPECT_EQ(board.chip.serial.deliveredCycle - sent, kHostFrameCycles);
   for (const BoardByte& frame : frames) EXPECT_EQ(frame.atCycle - frame.startCycle, kChipFrameCycles);
   for (size_t index = 1; index < frames.size(); ++index)  // back to back, but for the firmware's own few cycles
@@ -52,7 +52,7 @@ TEST_F(AvrSerialTest, ABurstOfRequestsGetsTheRepliesTheChipCanHold) {
   // once the firmware takes one, the request then arriving takes its place.
   // Requests 1, 2, 3, 10 and 11 are answered.
   constexpr int kBurst = 11;
-  for (int request = 0; request < kBurst; ++request) avrBoardSendByte(board.chip, kRequest);
+  for (int request = 0; request < kBurst; ++request) avrBoardSendByte(board.chip, kRequestByte);
   const std::vector<uint8_t> bytes = everythingWithin(300000);
   const std::vector<uint8_t> reply = expectedReply({0x0018});
   ASSERT_EQ(bytes.size() % reply.size(), 0u);
@@ -62,13 +62,13 @@ TEST_F(AvrSerialTest, ABurstOfRequestsGetsTheRepliesTheChipCanHold) {
     EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + static_cast<long>(start),
                                    bytes.begin() + static_cast<long>(start + reply.size())),
               reply);
-  EXPECT_EQ(boardExchange(board, kRequest), reply) << "no reply after the overrun";
+  EXPECT_EQ(boardExchange(board, kRequestByte), reply) << "no reply after the overrun";
 }
 
 TEST_F(AvrSerialTest, ARequestWithAFramingErrorIsNoRequest) {
-  avrSerialSend(board.chip.serial, board.chip.avr, kRequest, true);
+  avrSerialSend(board.chip.serial, board.chip.avr, kRequestByte, true);
   EXPECT_TRUE(everythingWithin(20000).empty());
-  EXPECT_EQ(boardExchange(board, kRequest), expectedReply({0x0018}));
+  EXPECT_EQ(boardExchange(board, kRequestByte), expectedReply({0x0018}));
 }
 
 }  // namespace

@@ -9,9 +9,6 @@ extern "C" {
 
 namespace {
 
-constexpr const char* kBoardChip = "atmega328p";
-constexpr int64_t kStartUpMicros = 1000;  // the firmware sets its pins and UART up well within this
-
 // ATmega328P data-space addresses: each port's PIN, DDR and PORT registers follow one
 // another from these; the pull-up disable bit of MCUCR.
 constexpr uint16_t kPinBAddress = 0x23;
@@ -131,7 +128,7 @@ void wrapPinRead(Board& board, Board::PinRead& slot, char port) {
 }  // namespace
 
 bool boardLoad(Board& board, const std::string& elfPath, std::string& error, const PadCircuit& circuit) {
-  if (!avrBoardLoad(board.chip, elfPath, kBoardChip, kBoardClockHz, error)) return false;
+  if (!avrBoardLoad(board.chip, elfPath, error)) return false;
   avr_t* avr = board.chip.avr;
   for (int pad = 0; pad < kPadNodes; ++pad) {
     // Every raise reaches the PIN register, even of a level the line had already.
@@ -149,7 +146,7 @@ bool boardLoad(Board& board, const std::string& elfPath, std::string& error, con
   wrapPinRead(board, board.pinReads[0], kHandPorts[0]);
   wrapPinRead(board, board.pinReads[1], kHandPorts[1]);
   board.pads.circuit = circuit;
-  padModelStart(board.pads, kBoardClockHz);
+  padModelStart(board.pads, kAvrClockHz);
   board.chip.followPins = followPads;
   board.chip.wiring = &board;
   deliverLevels(board, true);
@@ -157,10 +154,7 @@ bool boardLoad(Board& board, const std::string& elfPath, std::string& error, con
 }
 
 bool boardStart(Board& board, const std::string& elfPath, std::string& error, const PadCircuit& circuit) {
-  if (!boardLoad(board, elfPath, error, circuit)) return false;
-  if (avrBoardRunFor(board.chip, kStartUpMicros)) return true;
-  error = "the emulated chip stopped while starting";
-  return false;
+  return boardLoad(board, elfPath, error, circuit) && avrBoardSetUp(board.chip, error);
 }
 
 void boardSetTouching(Board& board, const std::vector<ContactMask>& groups) {

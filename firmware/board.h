@@ -8,22 +8,16 @@
 #include "firmware/avr_board.h"
 #include "firmware/pad_circuit.h"
 
-// The contact controller's board: the firmware's ELF on an emulated ATmega328P at
-// 16 MHz (avr_board.h: the chip, its serial line, pacing) with its twelve pad pins
+// The contact controller's board: the firmware's ELF on an emulated ATmega328P
+// (avr_board.h: the chip, its serial line, pacing) with its twelve pad pins
 // wired to the pads' circuit (pad_circuit.h). The circuit follows the chip after
 // every instruction and hands each pin's level to the chip through its port's pin
 // lines, as a real pad would.
 
 struct avr_irq_t;
 
-constexpr uint32_t kBoardClockHz = 16000000;
-
 struct Board {
-  Board() = default;
-  Board(const Board&) = delete;  // simavr holds pointers into it
-  Board& operator=(const Board&) = delete;
-
-  AvrBoard chip;
+  AvrBoard chip;  // not copyable, nor is the board: simavr holds pointers into both
   PadModel pads;
 
   // Scan timing, for figures: the cycle the firmware first read a pad port after the

@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <functional>
 
+#include "contacts/contact_packet.h"
 #include "simulator/contact_controller.h"
 
 namespace {
 
-constexpr uint8_t kRequest = 0x53;
 constexpr int64_t kStepMicros = 100;
 constexpr double kBisectionRatio = 1.03;  // ranges to within 3 %
 
@@ -116,12 +116,14 @@ std::string boardCheck(const std::string& firmwarePath, const PadCircuit& circui
   if (!boardStart(board, firmwarePath, error, circuit)) return error;
   for (const TouchPattern& groups : patterns) {
     boardSetTouching(board, groups);
-    if (boardExchange(board, kRequest) != expectedReply(groups)) return "a wrong reply with " + describe(circuit, groups);
+    if (boardExchange(board, kRequestByte) != expectedReply(groups))
+      return "a wrong reply with " + describe(circuit, groups);
     if (!board.pads.faults.empty()) {
       const PinFault& fault = board.pads.faults.front();
       char text[120];
       std::snprintf(text, sizeof text, "pad 0x%04x's pin drove %.0f mA for %.1f us against a short with ",
-                    kPadsInPinOrder[fault.pad], fault.amps * 1e3, static_cast<double>(fault.cycles) * 1e6 / kBoardClockHz);
+                    kPadsInPinOrder[fault.pad], fault.amps * 1e3,
+                    static_cast<double>(fault.cycles) * 1e6 / kAvrClockHz);
       return text + describe(circuit, groups);
     }
   }

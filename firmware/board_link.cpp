@@ -4,12 +4,6 @@
 
 #include "contacts/contact_packet.h"
 
-namespace {
-
-constexpr uint64_t kCyclesPerMicro = kBoardClockHz / 1000000;
-
-}  // namespace
-
 bool boardLinkStart(BoardLink& link, const std::string& firmwarePath, std::string& error) {
   if (!boardStart(link.board, firmwarePath, error)) return false;
   link.startCycle = avrBoardCycle(link.board.chip);
@@ -29,7 +23,7 @@ bool boardLinkRunTo(BoardLink& link, const ContactController& controller, int64_
                     std::vector<uint8_t>& toHost, bool& stopped) {
   stopped = false;
   if (link.board.pads.touching != controller.touching) boardSetTouching(link.board, controller.touching);
-  if (!avrBoardRunUntil(link.board.chip, link.startCycle + static_cast<uint64_t>(micros) * kCyclesPerMicro)) {
+  if (!avrBoardRunUntil(link.board.chip, link.startCycle + static_cast<uint64_t>(micros) * kAvrCyclesPerMicro)) {
     stopped = true;
     return false;
   }
@@ -40,7 +34,7 @@ bool boardLinkRunTo(BoardLink& link, const ContactController& controller, int64_
       if (!link.requestCycles.empty()) {
         ++link.replies;
         link.replyCyclesSum += taken.atCycle - link.requestCycles.front();
-        link.lastReplyMicros = static_cast<int64_t>((taken.atCycle - link.requestCycles.front()) / kCyclesPerMicro);
+        link.lastReplyMicros = static_cast<int64_t>((taken.atCycle - link.requestCycles.front()) / kAvrCyclesPerMicro);
         link.requestCycles.erase(link.requestCycles.begin());
       }
     }
@@ -50,7 +44,7 @@ bool boardLinkRunTo(BoardLink& link, const ContactController& controller, int64_
 
 double boardLinkMeanReplyMicros(const BoardLink& link) {
   if (link.replies == 0) return 0;
-  return static_cast<double>(link.replyCyclesSum) / static_cast<double>(link.replies) / kCyclesPerMicro;
+  return static_cast<double>(link.replyCyclesSum) / static_cast<double>(link.replies) / kAvrCyclesPerMicro;
 }
 
 bool scriptFitsTheBoard(std::string_view script, ScriptError& error) {

@@ -5,16 +5,16 @@
 #include <cstdio>
 #include <vector>
 
+#include "contacts/contact_packet.h"
 #include "firmware/board.h"
 #include "firmware/board_check.h"
 
 namespace {
 
-constexpr uint8_t kRequest = 0x53;
 constexpr int kBurstRequests = 11;
 constexpr int64_t kBurstWaitMicros = 300000;  // far longer than eleven replies take
 constexpr int kSpeedRequests = 1000;
-constexpr double kCyclesPerMicro = kBoardClockHz / 1e6;
+constexpr double kCyclesPerMicro = kAvrCyclesPerMicro;
 constexpr int64_t kReplyWaitMicros = 100000;
 
 struct Pattern {
@@ -59,7 +59,7 @@ bool printScanTimes(const std::string& firmwarePath) {
     boardSetTouching(board, pattern.groups);
     const uint64_t sent = avrBoardCycle(board.chip);
     std::vector<BoardByte> replied;
-    boardExchange(board, kRequest, kReplyWaitMicros, &replied);
+    boardExchange(board, kRequestByte, kReplyWaitMicros, &replied);
     if (replied.size() < 2) {
       std::fprintf(stderr, "signglove-board: no reply with %s\n", pattern.name);
       return false;
@@ -79,7 +79,7 @@ bool printBurst(const std::string& firmwarePath) {
   Board board;
   if (!startBoard(board, firmwarePath)) return false;
   boardSetTouching(board, {0x0018});
-  for (int request = 0; request < kBurstRequests; ++request) avrBoardSendByte(board.chip, kRequest);
+  for (int request = 0; request < kBurstRequests; ++request) avrBoardSendByte(board.chip, kRequestByte);
   avrBoardRunFor(board.chip, kBurstWaitMicros);
   size_t bytes = 0;
   for (BoardByte taken; avrBoardTakeByte(board.chip, taken);) ++bytes;
@@ -107,10 +107,10 @@ bool printSpeed(const std::string& firmwarePath) {
   const uint64_t startCycle = avrBoardCycle(board.chip);
   const auto wallStart = std::chrono::steady_clock::now();
   const std::clock_t cpuStart = std::clock();
-  for (int request = 0; request < kSpeedRequests; ++request) boardExchange(board, kRequest);
+  for (int request = 0; request < kSpeedRequests; ++request) boardExchange(board, kRequestByte);
   const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
   const double cpu = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
-  const double emulated = static_cast<double>(avrBoardCycle(board.chip) - startCycle) / kBoardClockHz;
+  const double emulated = static_cast<double>(avrBoardCycle(board.chip) - startCycle) / kAvrClockHz;
   // On a busy machine the wall clock says less about the emulator than the CPU time.
   std::printf("emulator: %.2f s of emulated time in %.2f s of wall time (%.1f times real time), %.2f s of CPU time "
               "(%.1f times)\n",

@@ -19,7 +19,6 @@ namespace {
 
 constexpr int kWaitMillis = 20000;   // for a reply that takes a few ms of emulation
 constexpr int kMostSteps = 400000;   // about 400 s of emulated time: never reached
-constexpr int64_t kStartUpMicros = 1000;
 
 TEST(BoardPtyTest, AProgramOnTheSlaveGetsReplies) {
   Board board;
@@ -30,7 +29,7 @@ TEST(BoardPtyTest, AProgramOnTheSlaveGetsReplies) {
   boardSetTouching(board, {0x0018, 0x2001});
   // A byte that comes before the firmware has set its UART up is lost, as on a real
   // board: let it start first.
-  ASSERT_TRUE(avrBoardRunFor(board.chip, kStartUpMicros));
+  ASSERT_TRUE(avrBoardSetUp(board.chip, error)) << error;
 
   std::vector<uint8_t> received;
   std::atomic<bool> done = false;

@@ -16,10 +16,7 @@ extern "C" {
 
 namespace {
 
-constexpr const char* kGloveChip = "atmega328p";
-constexpr uint32_t kGloveClockHz = 16000000;
 constexpr uint32_t kSupplyMillivolts = static_cast<uint32_t>(kGloveSupplyVolts * 1000);
-constexpr int64_t kStartUpMicros = 1000;  // the firmware sets its pins, ADC and UART up well within this
 constexpr uint8_t kButtonPins = ((1u << GLOVE_BUTTONS) - 1) << GLOVE_FIRST_BUTTON_PIN;
 constexpr uint8_t kExternalInterruptsOnButtons[] = {0, 1};  // INT0 and INT1 are PD2 and PD3: buttons A and B
 
@@ -73,7 +70,7 @@ void deliverHand(FlexGloveBoard& board) {
 int flexGloveReading(uint8_t bend) { return adcReadingOf(flexPinVolts(flexOhmsAtDegrees(flexDegrees(bend)))); }
 
 bool flexGloveBoardStart(FlexGloveBoard& board, const std::string& elfPath, std::string& error) {
-  if (!avrBoardLoad(board.chip, elfPath, kGloveChip, kGloveClockHz, error)) return false;
+  if (!avrBoardLoad(board.chip, elfPath, error)) return false;
   avr_t* avr = board.chip.avr;
   avr->vcc = avr->avcc = avr->aref = kSupplyMillivolts;
   for (int finger = 0; finger < GLOVE_FINGERS; ++finger)
@@ -91,9 +88,7 @@ bool flexGloveBoardStart(FlexGloveBoard& board, const std::string& elfPath, std:
   for (uint8_t interrupt : kExternalInterruptsOnButtons) avr_extint_set_strict_lvl_trig(avr, interrupt, 0);
   avr_irq_register_notify(avr_io_getirq(avr, AVR_IOCTL_ADC_GETIRQ, ADC_IRQ_OUT_TRIGGER), onConversionStart, &board);
   deliverHand(board);
-  if (avrBoardRunFor(board.chip, kStartUpMicros)) return true;
-  error = "the emulated chip stopped while starting";
-  return false;
+  return avrBoardSetUp(board.chip, error);
 }
 
 std::vector<GloveLine> flexGloveBoardRun(FlexGloveBoard& board, int64_t micros) {

@@ -7,7 +7,7 @@
 #include "firmware/avr_board.h"
 
 // The do-it-yourself glove's board: the flex-glove firmware's ELF on an emulated
-// ATmega328P at 16 MHz (avr_board.h: the chip, its serial line, pacing), its five ADC
+// ATmega328P (avr_board.h: the chip, its serial line, pacing), its five ADC
 // inputs fed by the flex sensors' dividers (flex_divider.h) as the hand bends, each
 // held as a conversion starts, as the chip's sample-and-hold does; its four button pins
 // held low while a button is pressed.
@@ -24,11 +24,7 @@ struct GloveHand {
 };
 
 struct FlexGloveBoard {
-  FlexGloveBoard() = default;
-  FlexGloveBoard(const FlexGloveBoard&) = delete;  // simavr holds pointers into it
-  FlexGloveBoard& operator=(const FlexGloveBoard&) = delete;
-
-  AvrBoard chip;
+  AvrBoard chip;  // not copyable, nor is the board: simavr holds pointers into both
   GloveHand hand;
   avr_irq_t* flexInputs[5] = {};
   avr_irq_t* buttonPins[4] = {};

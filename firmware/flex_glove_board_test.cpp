@@ -17,7 +17,6 @@
 namespace {
 
 constexpr int64_t kSampleMicros = GLOVE_SAMPLE_MICROS;
-constexpr uint64_t kCyclesPerMicro = 16;
 
 class FlexGloveBoardTest : public testing::Test {
  protected:
@@ -124,7 +123,7 @@ TEST_F(FlexGloveBoardTest, SendsALineEveryThreeMillisecondsAtASteadyPace) {
   }
   ASSERT_GE(lines.size(), static_cast<size_t>(kSamples - 1));
   EXPECT_LE(lines.size(), static_cast<size_t>(kSamples));
-  const uint64_t period = kSampleMicros * kCyclesPerMicro;
+  const uint64_t period = kSampleMicros * kAvrCyclesPerMicro;
   uint64_t earliest = UINT64_MAX, latest = 0;  // from the tick before
   for (const GloveLine& line : lines) {
     const uint64_t sinceTick = (line.startCycle - lines.front().startCycle + period / 2) % period;
@@ -132,7 +131,7 @@ TEST_F(FlexGloveBoardTest, SendsALineEveryThreeMillisecondsAtASteadyPace) {
     latest = std::max(latest, sinceTick);
   }
   // Some numbers take longer to write, and the line before's last bytes interrupt it.
-  EXPECT_LT(latest - earliest, 100 * kCyclesPerMicro);
+  EXPECT_LT(latest - earliest, 100 * kAvrCyclesPerMicro);
   EXPECT_LT(avrBoardCycle(board.chip) - lines.back().startCycle, 2 * period);
 }
 

@@ -23,7 +23,6 @@
 
 namespace {
 
-constexpr uint64_t kCyclesPerMicro = 16;
 constexpr int64_t kDriverReadyMicros = 5'000'000;
 constexpr int64_t kReadyPollMicros = 1000;
 constexpr int kDriverGraceMillis = 1000;
@@ -196,7 +195,7 @@ bool flexGloveLinkStart(FlexGloveLink& link, const std::string& firmwarePath, co
   const int64_t wallStart = wallMicros();
   for (int64_t elapsed = 0; elapsed < kDriverReadyMicros; elapsed = wallMicros() - wallStart) {
     if (!driverRunning(link, error)) return false;
-    runBoard(link, record, bootCycle + static_cast<uint64_t>(elapsed) * kCyclesPerMicro);
+    runBoard(link, record, bootCycle + static_cast<uint64_t>(elapsed) * kAvrCyclesPerMicro);
     passLines(link);
     GloveRecord published;
     if (readPublished(driver.gloveName, published) && samePublished(published, record)) {
@@ -218,7 +217,7 @@ bool flexGloveLinkRunTo(FlexGloveLink& link, const GloveRecord& record, int64_t 
     error = "the glove's emulated chip stopped";
     return false;
   }
-  if (!runBoard(link, record, link.startCycle + static_cast<uint64_t>(micros) * kCyclesPerMicro)) {
+  if (!runBoard(link, record, link.startCycle + static_cast<uint64_t>(micros) * kAvrCyclesPerMicro)) {
     error = "the glove's emulated chip stopped";
     return false;
   }

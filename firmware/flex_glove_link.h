@@ -29,9 +29,6 @@ struct FlexGloveDriver {
 };
 
 struct FlexGloveLink {
-  FlexGloveLink() = default;
-  FlexGloveLink(const FlexGloveLink&) = delete;
-  FlexGloveLink& operator=(const FlexGloveLink&) = delete;
   ~FlexGloveLink();  // ends the driver
 
   FlexGloveBoard board;

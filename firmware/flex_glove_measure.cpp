@@ -14,7 +14,8 @@
 
 namespace {
 
-constexpr double kCyclesPerSecond = 16e6;
+constexpr double kCyclesPerSecond = kAvrClockHz;
+constexpr double kCyclesPerMicro = kAvrCyclesPerMicro;
 constexpr int64_t kRateMicros = 10'000'000;  // emulated time the rate is counted over
 constexpr int64_t kSettleMicros = 12'000;    // a hand is in the lines after two samples and a line
 constexpr int kHighestBend = 255;
@@ -51,7 +52,8 @@ bool printRate(const std::string& firmwarePath) {
   }
   const double seconds = static_cast<double>(lines.back().startCycle - lines.front().startCycle) / kCyclesPerSecond;
   std::printf("sample rate: %.2f lines a second over %.0f emulated seconds; lines start %.1f to %.1f us apart\n",
-              static_cast<double>(lines.size() - 1) / seconds, emulated, shortest / 16.0, longest / 16.0);
+              static_cast<double>(lines.size() - 1) / seconds, emulated, shortest / kCyclesPerMicro,
+              longest / kCyclesPerMicro);
   const size_t bytes = lines.back().text.size() + 1;
   const double frameMicros = 1e6 * 10 * 17 * 8 / kCyclesPerSecond;  // 10 bits at UBRR 16 with U2X
   std::printf("longest line: %zu bytes, %.2f ms on the wire (%.0f%% of a sample period)\n", bytes,
