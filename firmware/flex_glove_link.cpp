@@ -153,8 +153,7 @@ bool samePublished(const GloveRecord& published, const GloveRecord& record) {
 bool runBoard(FlexGloveLink& link, const GloveRecord& record, uint64_t cycle) {
   const bool running = avrBoardRunUntil(link.board.chip, cycle);
   for (; link.samplesSeen < link.board.samplesStarted; ++link.samplesSeen) {
-    FlexGloveLink::Pose pose;
-    std::copy(&record.x, &record.x + 3, pose.position);
+    FlexGloveLink::Pose pose{{record.x, record.y, record.z}, {}};
     std::copy(record.orient, record.orient + 3, pose.angles);
     link.linePoses.push_back(pose);
   }
