@@ -12,7 +12,6 @@
 #include "record/session_watch.h"
 
 constexpr int kRecordExitCannotSetUp = 1;
-constexpr int kRecordExitUsage = 2;
 
 struct RecorderOptions {
   std::string out;                   // where the script goes
