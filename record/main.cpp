@@ -6,8 +6,6 @@
 
 #include "cli/command_line.h"
 #include "cli/executable_files.h"
-#include "platform/com1_device.h"
-#include "platform/glove_record_writer.h"
 #include "record/recorder.h"
 
 namespace {
@@ -38,24 +36,22 @@ cannot set up or write OUT; 2 for a bad command line.)";
 
 int main(int argc, char** argv) {
   RecorderOptions options;
-  std::string com1Error, gloveError;
-  options.device = options.com1 = com1Device(&com1Error);
-  options.glove = gloveSharedObjectName(&gloveError);
+  std::string environmentError;
+  options.watched = watchedProgramOfEnvironment(environmentError);
 
   CLI::App app{kDescription, "signglove-record"};
   app.footer(kFooter);
   addVersionFlag(app);
   app.add_option("OUT", options.out, "the scenario script to write")->required();
   app.add_flag("--force", options.force, "replace OUT if it exists (never through a symbolic link)");
-  app.add_option("--device", options.device, "the real contact controller's serial device (default: COM1's)")
+  app.add_option("--device", options.watched.device, "the real contact controller's serial device (default: COM1's)")
       ->type_name("PATH");
-  addCommandAfterDoubleDash(app, options.command, "the program to record and its arguments");
-  if (const int status = parseCommandLine(app, argc, argv, &options.command); status >= 0) return status;
-  for (const std::string& error : {com1Error, gloveError})
-    if (!error.empty()) {
-      std::fprintf(stderr, "signglove-record: %s\n", error.c_str());
-      return kRecordExitCannotSetUp;
-    }
-  if (options.command.empty()) options.command.push_back(besideThisExecutable("signglove"));
+  addCommandAfterDoubleDash(app, options.watched.command, "the program to record and its arguments");
+  if (const int status = parseCommandLine(app, argc, argv, &options.watched.command); status >= 0) return status;
+  if (!environmentError.empty()) {
+    std::fprintf(stderr, "signglove-record: %s\n", environmentError.c_str());
+    return kRecordExitCannotSetUp;
+  }
+  if (options.watched.command.empty()) options.watched.command.push_back(besideThisExecutable("signglove"));
   return runRecorder(options);
 }

@@ -196,22 +196,22 @@ int runRecorder(const RecorderOptions& options) {
     return kRecordExitCannotSetUp;
   }
   Session session;
-  if (!sessionWatchSetUp(session.watch, options.device, options.com1, error)) return cannotSetUp(file, error);
+  if (!sessionWatchSetUp(session.watch, options.watched, error)) return cannotSetUp(file, error);
   if ((signals = signalPipeStart({SIGCHLD, SIGINT, SIGTERM, SIGHUP})) < 0)
     return cannotSetUp(file, std::string("pipe: ") + std::strerror(errno));
   if (!file.created && ftruncate(file.fd, 0) != 0) return cannotSetUp(file, "cannot write " + options.out);
   signal(SIGPIPE, SIG_IGN);
 
-  sessionWatchStart(session.watch, options.glove);
+  sessionWatchStart(session.watch, options.watched);
   writeScript(file, recordingStreamStart(session.stream,
-                                         {"Recorded by signglove-record from " + options.device + ".",
+                                         {"Recorded by signglove-record from " + options.watched.device + ".",
                                           "A scenario script like any other: replay it with signglove-sim or "
                                           "signglove-rig, edit it,",
                                           "or keep it as a test."},
                                          session.watch.gloveAbsent));
   ChildProgram program;
   session.origin = monotonicMicros();
-  if (!childProgramStart(options.command, -1, program, error)) {
+  if (!childProgramStart(options.watched.command, -1, program, error)) {
     sessionWatchStop(session.watch);
     return cannotSetUp(file, error);
   }

@@ -8,18 +8,15 @@
 // change, within about a second), so that a recorder that is killed keeps what it had.
 
 #include <string>
-#include <vector>
+
+#include "record/session_watch.h"
 
 constexpr int kRecordExitCannotSetUp = 1;
-constexpr int kRecordExitUsage = 2;
 
 struct RecorderOptions {
   std::string out;                   // where the script goes
   bool force = false;                // an existing OUT is replaced (else refused)
-  std::string device;                // the real contact controller's serial device
-  std::string com1;                  // the program's COM1 device, bound over in its namespace
-  std::string glove;                 // the glove record's shared-memory object
-  std::vector<std::string> command;  // the program and its arguments
+  WatchedProgram watched;            // the program and its devices
 };
 
 // Records a session. Returns the program's exit status (128 + signal when a signal

@@ -35,16 +35,16 @@ bool openDevice(const std::string& path, int& fd, std::string& error) {
 
 }  // namespace
 
-bool sessionWatchSetUp(SessionWatch& watch, const std::string& device, const std::string& com1, std::string& error) {
-  if (!openDevice(device, watch.device, error) || !ptyOpen(watch.line, error) || !enterPrivateMountNamespace(error) ||
-      !bindOver(watch.line.slavePath, com1, error))
+bool sessionWatchSetUp(SessionWatch& watch, const WatchedProgram& program, std::string& error) {
+  if (!openDevice(program.device, watch.device, error) || !ptyOpen(watch.line, error) ||
+      !enterPrivateMountNamespace(error) || !bindOver(watch.line.slavePath, program.com1, error))
     return false;
   if (pipe2(watch.stopRelay, O_CLOEXEC) != 0) return fail(error, "pipe");
   return true;
 }
 
-void sessionWatchStart(SessionWatch& watch, const std::string& glove) {
-  watch.gloveAbsent = !gloveWatchAttach(glove);
+void sessionWatchStart(SessionWatch& watch, const WatchedProgram& program) {
+  watch.gloveAbsent = !gloveWatchAttach(program.glove);
   watch.relaying = std::thread([&watch] {
     relayRunAhead();  // best effort: where it is not allowed the relay runs as any thread
     relayRun(watch.line.master, watch.device, watch.stopRelay[0], watch.relay);

@@ -4,10 +4,6 @@
 
 namespace {
 
-// How far a later sample may stray from the window's first and still count as still.
-constexpr float kStillPositionTolerance = 75.0f;  // position and angles
-constexpr float kStillBendTolerance = 4.0f;       // finger bends; contact slots must match exactly
-
 bool withinInclusive(float value, float reference, float tolerance) {
   return reference - tolerance <= value && value <= reference + tolerance;
 }

@@ -20,6 +20,10 @@ enum Channel {
 };
 constexpr int kWindowSamples = 3;
 
+// How far a later sample may stray from the window's first and still count as still.
+constexpr float kStillPositionTolerance = 75.0f;  // position and angles
+constexpr float kStillBendTolerance = 4.0f;       // finger bends; contact slots must match exactly
+
 struct Sample {
   float channel[kChannels] = {};
 };

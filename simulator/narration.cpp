@@ -7,6 +7,8 @@
 #include <cstring>
 #include <sstream>
 
+#include "simulator/seen_samples.h"
+
 namespace {
 
 constexpr std::string_view kSigningPrefix = "signing: ";
@@ -94,19 +96,15 @@ void keepSignPages(const ObservedCall& call) {
     narration.page = Page::kUnknown;
     return;
   }
-  if (call.kind != ObservedCall::kConsoleWrite || !call.text || narration.page == Page::kOther) return;
-  if (narration.page == Page::kSigns) {
-    narration.signPages += *call.text;
-    return;
+  if (call.kind != ObservedCall::kConsoleWrite || !call.text) return;
+  std::string_view text = *call.text;
+  if (narration.page == Page::kUnknown) {
+    const PageBanner banner = pageBannerRead(narration.pageStart, text, kSignRecognitionBanner);
+    if (banner == PageBanner::kUndecided) return;
+    narration.page = banner == PageBanner::kShown ? Page::kSigns : Page::kOther;
+    if (narration.page == Page::kSigns) narration.signPages += "\f" + narration.pageStart;
   }
-  narration.pageStart += *call.text;
-  const size_t compared = std::min(narration.pageStart.size(), kSignRecognitionBanner.size());
-  if (narration.pageStart.compare(0, compared, kSignRecognitionBanner, 0, compared) != 0) {
-    narration.page = Page::kOther;
-  } else if (compared == kSignRecognitionBanner.size()) {
-    narration.page = Page::kSigns;
-    narration.signPages += "\f" + narration.pageStart;
-  }
+  if (narration.page == Page::kSigns) narration.signPages += text;
 }
 
 }  // namespace

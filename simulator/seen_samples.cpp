@@ -87,20 +87,22 @@ bool seenGloveRead(SeenSamples& seen, const GloveRecord& record, SeenSample& sam
   return true;
 }
 
+PageBanner pageBannerRead(std::string& start, std::string_view& text, std::string_view banner) {
+  if (start.empty()) text.remove_prefix(std::min(text.find_first_not_of(kBlank), text.size()));
+  const size_t taken = std::min(text.size(), banner.size() - std::min(start.size(), banner.size()));
+  start.append(text.substr(0, taken));
+  text.remove_prefix(taken);
+  if (!banner.starts_with(start)) return PageBanner::kOther;
+  return start.size() == banner.size() ? PageBanner::kShown : PageBanner::kUndecided;
+}
+
 void seenConsoleText(SeenSamples& seen, std::string_view text) {
   if (!seen.atPageStart) return;
-  if (seen.pageStart.empty()) text.remove_prefix(std::min(text.find_first_not_of(kBlank), text.size()));
-  seen.pageStart.append(text.substr(0, kFingerConnectionsBanner.size() - std::min(seen.pageStart.size(),
-                                                                                   kFingerConnectionsBanner.size())));
-  if (seen.pageStart.empty()) return;
-  const size_t compared = std::min(seen.pageStart.size(), kFingerConnectionsBanner.size());
-  if (seen.pageStart.compare(0, compared, kFingerConnectionsBanner, 0, compared) != 0) {
-    seen.atPageStart = false;  // another page
-  } else if (compared == kFingerConnectionsBanner.size()) {
-    seen.atPageStart = false;
-    seen.windowsOff = true;
-  }
-  if (!seen.atPageStart) seen.pageStart.clear();
+  const PageBanner banner = pageBannerRead(seen.pageStart, text, kFingerConnectionsBanner);
+  if (banner == PageBanner::kUndecided) return;
+  seen.atPageStart = false;
+  seen.windowsOff = banner == PageBanner::kShown;
+  seen.pageStart.clear();
 }
 
 void seenConsoleClear(SeenSamples& seen) {

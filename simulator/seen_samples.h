@@ -57,6 +57,14 @@ bool seenReplyAccepted(const SeenSamples& seen);
 // The program read the glove record; true, with the sample, when that completed one.
 bool seenGloveRead(SeenSamples& seen, const GloveRecord& record, SeenSample& sample);
 
+// Where a page's first text stands against the banner a mode starts its page with.
+enum class PageBanner { kUndecided, kShown, kOther };
+
+// Reads a page's text, in any pieces, as far as banner goes: start keeps the page's
+// first text so far (blanks before it skipped), and what is read is taken off the front
+// of text. kUndecided while start may still become the banner.
+PageBanner pageBannerRead(std::string& start, std::string_view& text, std::string_view banner);
+
 // The program wrote console text (in any pieces) or cleared the console.
 void seenConsoleText(SeenSamples& seen, std::string_view text);
 void seenConsoleClear(SeenSamples& seen);

@@ -1,14 +1,11 @@
 #include "simulator/stop_diagnosis.h"
 
+#include "sampling/sample_window.h"
 #include "simulator/world.h"
 
 namespace {
 
 constexpr unsigned kButtonC = 1u << 2;
-// Two readings jittered by up to N differ by up to 2N: past these a still hand's
-// windows are moving (a window forgives 75 in position and angles, 4 in bends).
-constexpr int kStillPositionTolerance = 75;
-constexpr int kStillBendTolerance = 4;
 
 bool shows(const StopFacts& facts, std::string_view text) { return facts.page.find(text) != std::string::npos; }
 
@@ -34,6 +31,8 @@ StopFacts stopFactsOf(const Scenario& scenario, std::string_view transcript, boo
   facts.page = std::string(clear == std::string_view::npos ? transcript : transcript.substr(clear + 1));
   facts.waitingForKey = waitingForKey;
   for (int button = 0; button < 4; ++button) facts.buttons[button] = world.buttons[button] != 0;
+  // Two readings jittered by up to N differ by up to 2N: past the window's tolerances a
+  // still hand's windows are moving.
   facts.windowsMove = 2 * world.noiseAmount > kStillPositionTolerance || 2 * world.bendNoiseAmount > kStillBendTolerance;
   for (const Event& event : scenario.events) {
     if (event.kind == EventKind::kPress && (event.buttons & kButtonC)) {
@@ -67,7 +66,8 @@ std::vector<std::string> explainStop(const StopFacts& facts) {
             "likely mistake: the script stops choosing half-way: each page needs A or B tapped."};
   const std::string noise =
       "the glove's noise makes every window moving (a window is still only when positions and angles stay "
-      "within 75 and bends within 4 of its first sample): lower `noise` before leaving.";
+      "within " + std::to_string(static_cast<int>(kStillPositionTolerance)) + " and bends within " +
+      std::to_string(static_cast<int>(kStillBendTolerance)) + " of its first sample): lower `noise` before leaving.";
   if (shows(facts, "HANDSHAPE diagnostics program")) {
     if (facts.windowsMove) return {"the program is in handshape diagnostics.", noise};
     return {"the program is in handshape diagnostics and waits for the hand to move: each cycle names the shape "

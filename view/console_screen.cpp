@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "recognition/sign_recogniser.h"
+#include "simulator/seen_samples.h"
 
 namespace {
 
@@ -121,12 +122,8 @@ void consoleScreenAdd(ConsoleScreen& screen, const ConsolePiece& piece, std::vec
   }
   std::string_view text = piece.text;
   if (screen.kind == Page::kUnknown) {
-    if (screen.pageStart.empty()) text.remove_prefix(std::min(text.find_first_not_of(" \n"), text.size()));
-    const size_t taken = std::min(text.size(), kSignRecognitionBanner.size() - screen.pageStart.size());
-    screen.pageStart.append(text.substr(0, taken));
-    text.remove_prefix(taken);
-    if (!kSignRecognitionBanner.starts_with(screen.pageStart)) screen.kind = Page::kOther;
-    else if (screen.pageStart.size() == kSignRecognitionBanner.size()) screen.kind = Page::kSigns;
+    const PageBanner banner = pageBannerRead(screen.pageStart, text, kSignRecognitionBanner);
+    if (banner != PageBanner::kUndecided) screen.kind = banner == PageBanner::kShown ? Page::kSigns : Page::kOther;
   }
   if (screen.kind != Page::kSigns) return;
   for (char c : text) {

@@ -214,16 +214,17 @@ int runProgramView(const ProgramViewOptions& options) {
   signal(SIGPIPE, SIG_IGN);
   const int signals = signalPipeStart({SIGCHLD, SIGINT, SIGTERM, SIGHUP, SIGWINCH});
   if (signals < 0) return cannotSetUp(view, std::string("pipe: ") + std::strerror(errno));
-  if (!sessionWatchSetUp(view.watch, options.device, options.com1, error) || !ptyOpen(view.console, error, false))
+  if (!sessionWatchSetUp(view.watch, options.watched, error) || !ptyOpen(view.console, error, false))
     return cannotSetUp(view, error);
   viewFeedStart(view.feed, view.hub, "program");
   if (!viewServerStart(view.server, view.hub, options.address, options.port, error)) return cannotSetUp(view, error);
   std::fprintf(stderr, "signglove-view: the live view is at %s\n", view.server.url.c_str());
 
-  sessionWatchStart(view.watch, options.glove);
+  sessionWatchStart(view.watch, options.watched);
   if (isatty(STDIN_FILENO)) shareUserTerminal(view);
   view.origin = viewClockMicros();
-  if (!childProgramStart(options.command, view.console.slave, view.program, error)) return cannotSetUp(view, error);
+  if (!childProgramStart(options.watched.command, view.console.slave, view.program, error))
+    return cannotSetUp(view, error);
   const int status = superviseProgram(view, signals);
   while (readConsole(view)) {
   }

@@ -8,7 +8,8 @@
 // in the order they happened, the samples and windows the program took.
 
 #include <string>
-#include <vector>
+
+#include "record/session_watch.h"
 
 constexpr int kViewExitCannotSetUp = 1;
 constexpr int kProgramViewLingerSeconds = 3;  // served this long after the program ends, unless kept
@@ -17,10 +18,7 @@ struct ProgramViewOptions {
   int port = 0;                      // 0: any free port
   std::string address;               // where to listen
   bool keep = false;                 // served after the program's end until Ctrl-C
-  std::string device;                // the real contact controller's serial device
-  std::string com1;                  // the program's COM1 device, bound over in its namespace
-  std::string glove;                 // the glove record's shared-memory object
-  std::vector<std::string> command;  // the program and its arguments
+  WatchedProgram watched;            // the program and its devices
 };
 
 // Runs the program under the view. Returns its exit status (128 + signal when a signal

@@ -13,8 +13,8 @@
 // Times ("ms") are the run's: virtual milliseconds in the simulator, milliseconds since
 // the program started for the real one.
 //   setup    source ("simulator" or "program"), the handshape tree's bend thresholds,
-//            the stillness test's tolerances, the pads with their masks, the track's
-//            length: what the page draws with, sent first
+//            the pads with their masks, the track's length, the samples a window
+//            takes: what the page draws with, sent first
 //   screen   the console page now, the words recognised so far, the latest caption and
 //            whether the run has ended: a viewer starts (or starts again) from it
 //   glove    the glove record: position, angles (record order), bends, buttons

@@ -6,8 +6,6 @@
 
 #include "cli/command_line.h"
 #include "cli/executable_files.h"
-#include "platform/com1_device.h"
-#include "platform/glove_record_writer.h"
 #include "view/program_view.h"
 #include "view/view_server.h"
 
@@ -38,9 +36,8 @@ set up; 2 for a bad command line.)";
 int main(int argc, char** argv) {
   ProgramViewOptions options;
   options.address = kViewDefaultAddress;
-  std::string com1Error, gloveError;
-  options.device = options.com1 = com1Device(&com1Error);
-  options.glove = gloveSharedObjectName(&gloveError);
+  std::string environmentError;
+  options.watched = watchedProgramOfEnvironment(environmentError);
 
   CLI::App app{kDescription, "signglove-view"};
   app.footer(kFooter);
@@ -51,14 +48,13 @@ int main(int argc, char** argv) {
   app.add_option("--listen", options.address, "serve on ADDRESS instead of 127.0.0.1 (0.0.0.0: every one)")
       ->type_name("ADDRESS");
   app.add_flag("--keep", options.keep, "serve the page after the program's end until Ctrl-C");
-  app.add_option("--device", options.device, "the real contact controller's serial device (default: COM1's)");
-  addCommandAfterDoubleDash(app, options.command, "the program to view and its arguments");
-  if (const int status = parseCommandLine(app, argc, argv, &options.command); status >= 0) return status;
-  for (const std::string& error : {com1Error, gloveError})
-    if (!error.empty()) {
-      std::fprintf(stderr, "signglove-view: %s\n", error.c_str());
-      return kViewExitCannotSetUp;
-    }
-  if (options.command.empty()) options.command.push_back(besideThisExecutable("signglove"));
+  app.add_option("--device", options.watched.device, "the real contact controller's serial device (default: COM1's)");
+  addCommandAfterDoubleDash(app, options.watched.command, "the program to view and its arguments");
+  if (const int status = parseCommandLine(app, argc, argv, &options.watched.command); status >= 0) return status;
+  if (!environmentError.empty()) {
+    std::fprintf(stderr, "signglove-view: %s\n", environmentError.c_str());
+    return kViewExitCannotSetUp;
+  }
+  if (options.watched.command.empty()) options.watched.command.push_back(besideThisExecutable("signglove"));
   return runProgramView(options);
 }
