@@ -48,7 +48,8 @@ int main(int argc, char** argv) {
   app.add_option("--listen", options.address, "serve on ADDRESS instead of 127.0.0.1 (0.0.0.0: every one)")
       ->type_name("ADDRESS");
   app.add_flag("--keep", options.keep, "serve the page after the program's end until Ctrl-C");
-  app.add_option("--device", options.watched.device, "the real contact controller's serial device (default: COM1's)");
+  app.add_option("--device", options.watched.device, "the real contact controller's serial device (default: COM1's)")
+      ->type_name("PATH");
   addCommandAfterDoubleDash(app, options.watched.command, "the program to view and its arguments");
   if (const int status = parseCommandLine(app, argc, argv, &options.watched.command); status >= 0) return status;
   if (!environmentError.empty()) {
